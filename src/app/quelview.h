@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/qcstring.h"
+#include "platform/zwidget.h"
+#include "skin/skinsettings.h"
+
+#include <QPixmap>
+#include <QString>
+
+#include <ctime>
+#include <memory>
+
+class QPainter;
+class ZConfig;
+
+// The lock window: hidden while the phone is in use, raised when the display
+// goes off, composing a frame of clock, dates and hint once a second while it
+// is up and the display is on, dismissed by the middle key then the star key.
+class quelView : public ZKbMainWidget
+{
+    Q_OBJECT
+public:
+    explicit quelView(const QString& path);
+    ~quelView() override;
+
+    const char* className() const { return "quelView"; }
+
+    // Composes one frame into canvas, exactly as a paint does before the copy
+    // to the window.
+    void composeFrame();
+
+protected:
+    void timerEvent(QTimerEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private slots:
+    void midKeyTimeOut();
+    void LcdMessage(const QCString& msg, const QByteArray& data);
+
+private:
+    friend class QuelViewAccess;
+
+    void readConfig();
+    void initImg();
+    void drawAnalog(QPainter& painter);
+    void drawDigital(QPainter& painter);
+    void drawDate(QPainter& painter);
+    void drawLunar(QPainter& painter);
+    void drawNotify(QPainter& painter);
+    // Reads the wall clock into curTime, as every layer showing the time does.
+    void readClock();
+
+    QString appDir;
+    bool shown = false;
+    bool unlockArmed = false;
+    bool lcdOn = true;
+    SkinSettings settings;
+    std::unique_ptr<ZConfig> configReader;
+    int clockX = 0;
+    int clockY = 0;
+    int centerX = 0;
+    int centerY = 0;
+    QString skinDir;
+    QPixmap bgPixmap;
+    QPixmap clockPixmap;
+    QPixmap centerPixmap;
+    QPixmap canvas;
+    struct tm* curTime = nullptr;
+};

@@ -1,0 +1,60 @@
+#include "app/quelview.h"
+
+#include "clock/SpeciOperation.h"
+#include "clock/textstyle.h"
+
+#include <QPainter>
+#include <QPen>
+
+// The face, the hour, minute and second hands from one clock reading, then
+// the cap. Hands are lines from the pivot to the free end, turned from the
+// upright position by the hand's angle.
+void quelView::drawAnalog(QPainter& painter)
+{
+    painter.drawPixmap(clockX, clockY, clockPixmap, 0, 0, -1, -1);
+
+    readClock();
+    const int h = curTime->tm_hour;
+    const int m = curTime->tm_min;
+    const int s = curTime->tm_sec;
+
+    const int faceWidth = clockPixmap.width();
+    const int faceHeight = clockPixmap.height();
+    const int pivotX = clockX + faceWidth / 2;
+    const int pivotY = clockY + faceHeight / 2;
+
+    struct Hand
+    {
+        const QString& colour;
+        int width;
+        int length;
+        int x;
+        int y;
+        double angle;
+    };
+    // The hour is not reduced modulo 12, the minute term divides by 2.3, and
+    // the minute hand steps a degree every 13 seconds: that is the clock's look.
+    const Hand hands[] = {
+        { settings.hourColor, settings.hourWidth, settings.hourHeight, pivotX, pivotY, h * 30.0 + m / 2.3 },
+        { settings.minColor, settings.minWidth, settings.minHeight, centerX, centerY, m * 6.0 + (s / 13) },
+        { settings.secColor, settings.secWidth, settings.secHeight, centerX, centerY, s * 6.0 },
+    };
+
+    SpeciOperation rotation;
+    QPen pen;
+    for (const Hand& hand : hands) {
+        pen.setColor(colourFromSetting(hand.colour));
+        pen.setWidth(hand.width);
+        painter.setPen(pen);
+
+        int endX = hand.x;
+        int endY = hand.y - hand.length;
+        rotation.rotate(static_cast<float>(hand.angle), static_cast<float>(hand.x), static_cast<float>(hand.y));
+        rotation.Change(endX, endY, 3);
+        painter.drawLine(hand.x, hand.y, endX, endY);
+    }
+
+    // Centred by halving the size difference, not by subtracting half the cap.
+    painter.drawPixmap(clockX + (faceWidth - centerPixmap.width()) / 2,
+                       clockY + (faceHeight - centerPixmap.height()) / 2, centerPixmap, 0, 0, -1, -1);
+}

@@ -1,0 +1,34 @@
+#include "app/quelview.h"
+
+#include "clock/textstyle.h"
+
+#include <QPainter>
+
+#include <cstdio>
+
+void quelView::drawDigital(QPainter& painter)
+{
+    readClock();
+    applyTextStyle(painter, settings.dcSize, settings.dcColor);
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", curTime->tm_hour, curTime->tm_min, curTime->tm_sec);
+    painter.drawText(settings.dcX, settings.dcY, QString::fromLatin1(text));
+}
+
+void quelView::drawDate(QPainter& painter)
+{
+    readClock();
+    const int year = curTime->tm_year + 1900;
+    const int month = curTime->tm_mon + 1;
+    const int day = curTime->tm_mday;
+    applyTextStyle(painter, settings.dateSize, settings.dateColor);
+    char text[64];
+    std::snprintf(text, sizeof text, "%4d/%02d/%02d", year, month, day);
+    painter.drawText(settings.dateX, settings.dateY, QString::fromLatin1(text));
+}
+
+void quelView::drawNotify(QPainter& painter)
+{
+    applyTextStyle(painter, settings.notifySize, settings.notifyColor);
+    painter.drawText(settings.notifyX, settings.notifyY, unlockArmed ? settings.notifyWord1 : settings.notifyWord0);
+}

@@ -1,0 +1,39 @@
+#include "textstyle.h"
+
+#include <QPainter>
+#include <QPen>
+
+const char* const TextFamily = "AMCSL";
+
+namespace {
+// DejaVu Sans has digits of one width, so the time does not jitter from one
+// second to the next; WenQuanYi Micro Hei brings the CJK glyphs.
+void registerSubstitutions()
+{
+    static const bool done = [] {
+        QFont::insertSubstitutions(QString::fromLatin1(TextFamily),
+                                   { QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei") });
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+} // namespace
+
+QColor colourFromSetting(const QString& setting)
+{
+    return QColor(QRgb(setting.toLong(nullptr, 10)));
+}
+
+QFont textFont(int pointSize)
+{
+    registerSubstitutions();
+    // A size of zero or less is handed on unchecked; QFont then keeps its
+    // default size.
+    return QFont(QString::fromLatin1(TextFamily), pointSize, QFont::Normal, false);
+}
+
+void applyTextStyle(QPainter& painter, int pointSize, const QString& colour)
+{
+    painter.setFont(textFont(pointSize));
+    painter.setPen(QPen(colourFromSetting(colour), 1, Qt::SolidLine));
+}

@@ -1,0 +1,92 @@
+#include "zapplication.h"
+
+#include <QEvent>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Self-pipe: the signal handler only writes one byte; the event loop reads it
+// and quits from ordinary code.
+int signalPipe[2] = { -1, -1 };
+
+extern "C" void onTerminationSignal(int signalNumber)
+{
+    const int savedErrno = errno;
+    const char byte = static_cast<char>(signalNumber);
+    [[maybe_unused]] ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+bool installTerminationHandlers()
+{
+    if (signalPipe[0] < 0) {
+        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return false;
+    }
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
+        ::sigaction(signalNumber, &action, nullptr);
+    return true;
+}
+
+void restoreDefaultHandlers()
+{
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
+        ::signal(signalNumber, SIG_DFL);
+}
+
+} // namespace
+
+ZApplication::ZApplication(int& argc, char** argv, Type /*type: always a GUI client here*/)
+    : QApplication(argc, argv)
+{
+    // Hiding the lock window after an unlock must never end the program.
+    setQuitOnLastWindowClosed(false);
+
+    if (installTerminationHandlers()) {
+        m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+        connect(m_signalNotifier, &QSocketNotifier::activated, this, &ZApplication::onSignalPipeReadable);
+    }
+}
+
+ZApplication::~ZApplication()
+{
+    restoreDefaultHandlers();
+}
+
+void ZApplication::setMainWidget(QWidget* widget)
+{
+    if (m_mainWidget)
+        m_mainWidget->removeEventFilter(this);
+    m_mainWidget = widget;
+    if (widget)
+        widget->installEventFilter(this);
+}
+
+QWidget* ZApplication::mainWidget() const
+{
+    return m_mainWidget;
+}
+
+bool ZApplication::eventFilter(QObject* watched, QEvent* event)
+{
+    // Closing the main window from the window manager ends the program.
+    if (watched == m_mainWidget && event->type() == QEvent::Close)
+        exit(0);
+    return QApplication::eventFilter(watched, event);
+}
+
+void ZApplication::onSignalPipeReadable()
+{
+    char buffer[16];
+    while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
+    }
+    exit(0);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+class QSocketNotifier;
+
+// The phone's application object: a QApplication whose event loop ends
+// cleanly (exit code 0) on SIGTERM, SIGINT or SIGHUP, or when the user closes
+// the main widget through the window manager.
+class ZApplication : public QApplication
+{
+    Q_OBJECT
+public:
+    // The application types of the phone's toolkit; only GuiClient is used.
+    enum Type { Tty = 0, GuiClient = 1, GuiServer = 2 };
+
+    ZApplication(int& argc, char** argv, Type type = GuiClient);
+    ~ZApplication() override;
+
+    // Makes the widget the main widget without showing it.
+    virtual void setMainWidget(QWidget* widget);
+    QWidget* mainWidget() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void onSignalPipeReadable();
+
+private:
+    QPointer<QWidget> m_mainWidget;
+    QSocketNotifier* m_signalNotifier = nullptr;
+};

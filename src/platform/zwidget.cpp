@@ -1,0 +1,81 @@
+#include "zwidget.h"
+
+#include <QKeyEvent>
+#include <QScreen>
+
+ZWidget::ZWidget(QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags)
+{
+}
+
+ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
+    : ZWidget(parent, flags | Qt::Window)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
+{
+    m_fullScreenMode = fullScreen;
+    if (fullScreen && !coversScreen())
+        setFixedSize(ScreenWidth, ScreenHeight);
+}
+
+bool ZMainWidget::coversScreen() const
+{
+    if (!m_fullScreenMode)
+        return false;
+    if (qEnvironmentVariableIntValue("LOCKAPP_FULLSCREEN") == 1)
+        return true;
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return false;
+    const QSize size = screen->size();
+    return size.width() <= ScreenWidth && size.height() <= ScreenHeight;
+}
+
+void ZMainWidget::show()
+{
+    if (coversScreen())
+        QWidget::showFullScreen();
+    else
+        QWidget::show();
+    // A lock screen takes the keys as soon as it is up.
+    raise();
+    activateWindow();
+}
+
+void ZMainWidget::hide()
+{
+    QWidget::hide();
+}
+
+ZKbMainWidget::ZKbMainWidget(QWidget* parent, const char* name, unsigned int flags)
+    : ZMainWidget(parent, Qt::WindowFlags(static_cast<int>(flags)))
+{
+    setObjectName(QString::fromLatin1(name));
+}
+
+int ZKbMainWidget::keypadCode(int qtKey)
+{
+    constexpr int qtSpecialBase = 0x01000000;
+    constexpr int keypadSpecialBase = 0x1000;
+    if (qtKey >= qtSpecialBase && qtKey < qtSpecialBase + 0x1000000)
+        return keypadSpecialBase + (qtKey - qtSpecialBase);
+    return qtKey;
+}
+
+bool ZKbMainWidget::event(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* original = static_cast<QKeyEvent*>(event);
+        QKeyEvent translated(QEvent::KeyPress, keypadCode(original->key()), original->modifiers(),
+                             original->nativeScanCode(), original->nativeVirtualKey(),
+                             original->nativeModifiers(), original->text(),
+                             original->isAutoRepeat(), static_cast<quint16>(original->count()));
+        keyPressEvent(&translated);
+        event->setAccepted(translated.isAccepted());
+        return true;
+    }
+    return ZMainWidget::event(event);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+
+// The phone toolkit's widget base: a plain QWidget.
+class ZWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ZWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+};
+
+// A top-level application window, hidden until its first show().
+class ZMainWidget : public ZWidget
+{
+    Q_OBJECT
+public:
+    explicit ZMainWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+
+    // The phone's screen size.
+    static constexpr int ScreenWidth = 240;
+    static constexpr int ScreenHeight = 320;
+
+    // Asks for the whole screen whenever the window is shown. On a screen of
+    // the phone's size the window covers it; on a larger desktop it becomes a
+    // fixed 240 x 320 window, unless LOCKAPP_FULLSCREEN=1 forces full screen.
+    void setFullScreenMode(bool fullScreen, bool hideTitleBar);
+    bool isFullScreenMode() const { return m_fullScreenMode; }
+
+    virtual void show();
+    virtual void hide();
+
+    // Whether a shown window will cover the whole screen it is on.
+    bool coversScreen() const;
+
+private:
+    bool m_fullScreenMode = false;
+};
+
+// The keypad main window. Key presses reach keyPressEvent with the keypad's
+// codes: the toolkit's special keys (0x01000000 + n) arrive as 0x1000 + n,
+// printable keys unchanged, so Return is 4100 and '*' is 42.
+class ZKbMainWidget : public ZMainWidget
+{
+    Q_OBJECT
+public:
+    ZKbMainWidget(QWidget* parent, const char* name, unsigned int flags);
+
+    static int keypadCode(int qtKey);
+
+protected:
+    bool event(QEvent* event) override;
+};

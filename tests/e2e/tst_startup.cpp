@@ -1,0 +1,96 @@
+// The built lockapp, started from a temporary install by its absolute path.
+#include "../common/appfolder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startsHiddenAndEndsCleanlyOnSignal_data();
+    void startsHiddenAndEndsCleanlyOnSignal();
+    void startsWithoutSessionBus();
+
+private:
+    static void install(AppFolder& folder);
+    static QByteArray expectedStart(const AppFolder& folder);
+};
+
+void tst_Startup::install(AppFolder& folder)
+{
+    folder.writeClassic();
+    QVERIFY(QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()));
+    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+}
+
+QByteArray tst_Startup::expectedStart(const AppFolder& folder)
+{
+    return "\npath=" + folder.path().toLocal8Bit() + "/\n" + "\nconfig!\n" + "pix!\n" + "\npix over!\n";
+}
+
+void tst_Startup::startsHiddenAndEndsCleanlyOnSignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void tst_Startup::startsHiddenAndEndsCleanlyOnSignal()
+{
+    QFETCH(int, signalNumber);
+    AppFolder folder;
+    install(folder);
+
+    QProcess lockapp;
+    lockapp.start(folder.programPath(), {});
+    QVERIFY(lockapp.waitForStarted());
+    const QByteArray expected = expectedStart(folder);
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += lockapp.readAllStandardOutput()).size() >= expected.size(), 10000);
+    QCOMPARE(out, expected);
+
+    // Hidden: nothing is painted while nobody raises the window.
+    QTest::qWait(1500);
+    QCOMPARE(lockapp.readAllStandardOutput(), QByteArray());
+    QCOMPARE(lockapp.state(), QProcess::Running);
+
+    ::kill(pid_t(lockapp.processId()), signalNumber);
+    QVERIFY(lockapp.waitForFinished(10000));
+    QCOMPARE(lockapp.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(lockapp.exitCode(), 0);
+}
+
+void tst_Startup::startsWithoutSessionBus()
+{
+    AppFolder folder;
+    install(folder);
+    QTemporaryDir runtimeDir;
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    QProcess lockapp;
+    lockapp.setProcessEnvironment(env);
+    lockapp.start(folder.programPath(), {});
+    QVERIFY(lockapp.waitForStarted());
+    const QByteArray expected = expectedStart(folder);
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += lockapp.readAllStandardOutput()).size() >= expected.size(), 10000);
+    QCOMPARE(out, expected);
+
+    lockapp.terminate();
+    QVERIFY(lockapp.waitForFinished(10000));
+    QCOMPARE(lockapp.exitCode(), 0);
+    const QByteArray err = lockapp.readAllStandardError();
+    QCOMPARE(err.count("cannot reach the D-Bus session bus"), 1);
+    QVERIFY2(err.contains("\"EZX/System\""), err.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_Startup)
+#include "tst_startup.moc"
