@@ -4,6 +4,7 @@
 int main(int argc, char** argv)
 {
     const QString path = QString::fromLatin1(argv[0]);
+    ZApplication::usePhoneScreenResolution();
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     auto* view = new quelView(path);
     app->setMainWidget(view);

@@ -61,6 +61,12 @@ ZApplication::~ZApplication()
     restoreDefaultHandlers();
 }
 
+void ZApplication::usePhoneScreenResolution()
+{
+    if (!qEnvironmentVariableIsSet("QT_FONT_DPI"))
+        qputenv("QT_FONT_DPI", "72");
+}
+
 void ZApplication::setMainWidget(QWidget* widget)
 {
     if (m_mainWidget)

@@ -17,6 +17,12 @@ public:
     enum Type { Tty = 0, GuiClient = 1, GuiServer = 2 };
 
     ZApplication(int& argc, char** argv, Type type = GuiClient);
+
+    // Call before any application object exists. Text sizes in skins are in
+    // points of the phone's screen, where a point is a pixel (72 dpi); Qt's
+    // platforms disagree on the logical dpi (xcb, offscreen, framebuffer), so
+    // the phone's is set for all of them unless QT_FONT_DPI is already set.
+    static void usePhoneScreenResolution();
     ~ZApplication() override;
 
     // Makes the widget the main widget without showing it.

@@ -1,5 +1,6 @@
 #include "zwidget.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -40,8 +41,10 @@ void ZMainWidget::show()
         QWidget::showFullScreen();
     else
         QWidget::show();
-    // A lock screen takes the keys as soon as it is up.
-    raise();
+    // A lock screen stands over everything and takes the keys as soon as it
+    // is up. (The offscreen platform has no stacking order to raise in.)
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        raise();
     activateWindow();
 }
 
