@@ -44,7 +44,9 @@ void quelView::drawAnalog(QPainter& painter)
     QPen pen;
     for (const Hand& hand : hands) {
         pen.setColor(colourFromSetting(hand.colour));
-        pen.setWidth(hand.width);
+        // A missing width (-1) draws one pixel wide: the toolkit refuses
+        // negative widths and would keep the previous hand's instead.
+        pen.setWidth(hand.width < 0 ? 1 : hand.width);
         painter.setPen(pen);
 
         int endX = hand.x;

@@ -11,7 +11,8 @@ ZConfig::ZConfig(const QString& path, bool flag)
     QHash<QString, QString>* entries = nullptr;
     for (const IniDocument::Line& line : doc.lines()) {
         // A reopened group lands in the same inner hash, and a later entry
-        // overwrites an earlier one.
+        // overwrites an earlier one. The pointer is fetched again at every
+        // group line, before m_groups can grow and move its values.
         if (line.kind == IniDocument::LineKind::Group || !entries)
             entries = &m_groups[line.group];
         if (line.kind == IniDocument::LineKind::Entry)

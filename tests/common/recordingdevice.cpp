@@ -26,28 +26,28 @@ public:
     {
         m_joinNext = false;
         for (int i = 0; i < count; ++i)
-            m_device->lines.append({ lines[i], m_pen.color(), m_pen.width() });
+            m_device->recorded.lines.append({ lines[i], m_pen.color(), m_pen.width() });
     }
     void drawLines(const QLineF* lines, int count) override
     {
         for (int i = 0; i < count; ++i)
-            m_device->lines.append({ lines[i].toLine(), m_pen.color(), m_pen.width() });
+            m_device->recorded.lines.append({ lines[i].toLine(), m_pen.color(), m_pen.width() });
     }
     void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF&) override
     {
         m_joinNext = false;
-        m_device->pixmaps.append({ target.topLeft().toPoint(), pixmap.size() });
+        m_device->recorded.pixmaps.append({ target.topLeft().toPoint(), pixmap.size() });
     }
     void drawTextItem(const QPointF& at, const QTextItem& item) override
     {
         // One drawText may arrive as several items (one per font used);
         // items with no change of pen or font between them are joined.
         if (m_joinNext) {
-            m_device->texts.last().text += item.text();
+            m_device->recorded.texts.last().text += item.text();
             return;
         }
         m_joinNext = true;
-        m_device->texts.append({ item.text(), at.toPoint(), m_font.family(), m_font.pointSize(),
+        m_device->recorded.texts.append({ item.text(), at.toPoint(), m_font.family(), m_font.pointSize(),
                                  m_font.weight(), m_font.italic(), m_pen.color(), m_pen.widthF(),
                                  m_pen.style() });
     }

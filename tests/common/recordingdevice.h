@@ -26,9 +26,13 @@ public:
 
     QPaintEngine* paintEngine() const override;
 
-    QList<Line> lines;
-    QList<Pixmap> pixmaps;
-    QList<Text> texts;
+    struct Recording
+    {
+        QList<Line> lines;
+        QList<Pixmap> pixmaps;
+        QList<Text> texts;
+    };
+    Recording recorded;
 
 protected:
     int metric(PaintDeviceMetric metric) const override;

@@ -1,0 +1,139 @@
+// Whole frames composed from real images: pixels probed away from text.
+#include "../common/appfolder.h"
+#include "../common/fixedclock.h"
+
+#include "app/quelview.h"
+#include "app/quelviewaccess.h"
+
+#include <QImage>
+#include <QTest>
+
+#include <memory>
+
+class tst_Frame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void handsInTheirColours_data();
+    void handsInTheirColours();
+    void backgroundIsNeverDrawnOn();
+    void smallerBackgroundGivesSmallerFrame();
+    void missingBackgroundGivesNoFrame();
+
+private:
+    struct Window
+    {
+        AppFolder folder;
+        std::unique_ptr<quelView> view;
+    };
+    static std::unique_ptr<Window> open(QSize background = QSize(240, 320));
+    static QImage frame(quelView& view);
+};
+
+namespace {
+constexpr QRgb Background = 0xff102030;
+constexpr QRgb Hour = 0xff00ff00;
+constexpr QRgb Minute = 0xff0000ff;
+constexpr QRgb Second = 0xffff0000;
+} // namespace
+
+std::unique_ptr<tst_Frame::Window> tst_Frame::open(QSize background)
+{
+    auto window = std::make_unique<Window>();
+    window->folder.writeClassic(background, QSize(100, 100), QSize(21, 21));
+    QByteArray skin = AppFolder::classicSkin();
+    skin.replace("ClockTop=30", "ClockTop=center");
+    skin.replace("HourHeight=40", "HourHeight=50");
+    skin.replace("HourColor=16777215", "HourColor=65280");
+    skin.replace("MinColor=16777215", "MinColor=255");
+    window->folder.writeSkin(QStringLiteral("classic"), skin);
+    window->view = std::make_unique<quelView>(window->folder.programPath());
+    return window;
+}
+
+QImage tst_Frame::frame(quelView& view)
+{
+    view.composeFrame();
+    return QuelViewAccess(view).canvas().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+void tst_Frame::handsInTheirColours_data()
+{
+    QTest::addColumn<QByteArray>("time");
+    QTest::addColumn<QPoint>("probe");
+    QTest::addColumn<uint>("colour");
+
+    // Upright at midnight: the second hand (drawn last, 1 px) on top.
+    QTest::newRow("00:00:00 second tip") << QByteArray("2026-03-07 00:00:00") << QPoint(120, 95) << uint(Second);
+    QTest::newRow("00:00:00 second over minute") << QByteArray("2026-03-07 00:00:00") << QPoint(120, 130) << uint(Second);
+    QTest::newRow("00:00:00 minute beside second") << QByteArray("2026-03-07 00:00:00") << QPoint(121, 105) << uint(Minute);
+    QTest::newRow("00:00:00 hour beside minute") << QByteArray("2026-03-07 00:00:00") << QPoint(118, 130) << uint(Hour);
+    QTest::newRow("00:00:00 beyond the second hand") << QByteArray("2026-03-07 00:00:00") << QPoint(120, 85) << uint(Background);
+    // At three the hour hand points right, minute and second hands up.
+    QTest::newRow("03:00:00 hour") << QByteArray("2026-03-07 03:00:00") << QPoint(150, 160) << uint(Hour);
+    QTest::newRow("03:00:00 minute") << QByteArray("2026-03-07 03:00:00") << QPoint(121, 120) << uint(Minute);
+    QTest::newRow("03:00:00 second") << QByteArray("2026-03-07 03:00:00") << QPoint(120, 120) << uint(Second);
+    QTest::newRow("03:00:00 nothing left") << QByteArray("2026-03-07 03:00:00") << QPoint(90, 160) << uint(0xff808080);
+    QTest::newRow("03:00:00 background") << QByteArray("2026-03-07 03:00:00") << QPoint(20, 20) << uint(Background);
+}
+
+void tst_Frame::handsInTheirColours()
+{
+    QFETCH(QByteArray, time);
+    QFETCH(QPoint, probe);
+    QFETCH(uint, colour);
+
+    FixedClock clock(time.constData());
+    auto window = open();
+    const QImage image = frame(*window->view);
+    QCOMPARE(image.size(), QSize(240, 320));
+    QCOMPARE(QColor(image.pixel(probe)), QColor(QRgb(colour)));
+}
+
+void tst_Frame::backgroundIsNeverDrawnOn()
+{
+    FixedClock clock("2026-03-07 10:08:42");
+    auto window = open();
+    QuelViewAccess access(*window->view);
+    const QImage before = access.background().toImage();
+    const QImage first = frame(*window->view);
+    const QImage second = frame(*window->view);
+    QCOMPARE(access.background().toImage(), before);
+    QCOMPARE(first, second);
+    QVERIFY(first != before.convertToFormat(QImage::Format_ARGB32));
+}
+
+void tst_Frame::smallerBackgroundGivesSmallerFrame()
+{
+    FixedClock clock("2026-03-07 00:00:00");
+    auto window = open(QSize(130, 100));
+    const QImage image = frame(*window->view);
+    QCOMPARE(image.size(), QSize(130, 100));
+    // The upright second hand is clipped to the frame.
+    QCOMPARE(QColor(image.pixel(120, 95)), QColor(QRgb(Second)));
+
+    // In the window, what lies outside the frame is the window's own background.
+    window->view->resize(240, 320);
+    const QImage shown = window->view->grab().toImage();
+    QCOMPARE(QColor(shown.pixel(20, 20)), QColor(QRgb(Background)));
+    QCOMPARE(shown.pixelColor(200, 200), window->view->palette().color(QPalette::Window));
+    QCOMPARE(shown.pixelColor(120, 130), window->view->palette().color(QPalette::Window));
+}
+
+void tst_Frame::missingBackgroundGivesNoFrame()
+{
+    FixedClock clock("2026-03-07 00:00:00");
+    auto window = open(QSize());
+    QVERIFY(QuelViewAccess(*window->view).background().isNull());
+    window->view->composeFrame();
+    QVERIFY(QuelViewAccess(*window->view).canvas().isNull());
+
+    window->view->resize(240, 320);
+    const QImage shown = window->view->grab().toImage();
+    const QColor plain = window->view->palette().color(QPalette::Window);
+    for (const QPoint probe : { QPoint(120, 95), QPoint(120, 160), QPoint(70, 230), QPoint(20, 20) })
+        QCOMPARE(shown.pixelColor(probe), plain);
+}
+
+QTEST_MAIN(tst_Frame)
+#include "tst_frame.moc"
