@@ -17,6 +17,12 @@ namespace {
 
 constexpr qsizetype MiB = 1024 * 1024;
 
+#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
+constexpr qint64 ParseBudgetMs = 1000;
+#else
+constexpr qint64 ParseBudgetMs = 10000; // unoptimised or instrumented build
+#endif
+
 // Returned for an absent key, so a found empty value cannot pass for absent.
 const QString Absent = QStringLiteral("<absent>");
 
@@ -523,9 +529,9 @@ void tst_ZConfig::largeFileIsFast()
     const ZConfig config(path);
     const qint64 elapsed = timer.elapsed();
     QCOMPARE(config.readEntry("G", "absent key", Absent), Absent);
-    // The goal is well under 100 ms; the bound leaves room for sanitizer
-    // builds and busy machines while still catching quadratic work.
-    QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    // The goal is well under 100 ms for an optimised build; the budget leaves
+    // room for busy machines and still catches quadratic work.
+    QVERIFY2(elapsed < ParseBudgetMs, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
 }
 
 void tst_ZConfig::fileAccess_data()
