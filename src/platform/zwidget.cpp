@@ -37,8 +37,13 @@ bool ZMainWidget::coversScreen() const
 
 void ZMainWidget::show()
 {
-    if (coversScreen())
+    if (coversScreen()) {
+        // Without a window manager nobody honours the full-screen request,
+        // so the window also takes the screen's geometry itself.
+        if (const QScreen* screen = this->screen())
+            setGeometry(screen->geometry());
         QWidget::showFullScreen();
+    }
     else
         QWidget::show();
     // A lock screen stands over everything and takes the keys as soon as it
