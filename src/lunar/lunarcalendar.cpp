@@ -1,20 +1,22 @@
-// Spec Part 4.1 (lunar date conversion), extended by issue 4 to the dates
-// 1900-01-31 .. 2100-12-31 with the table of lunaryearinfo.cpp.
+// The lunar date conversion, extended from the original 1921-2020 table to the
+// dates 1900-01-31 .. 2100-12-31 with the table of lunaryearinfo.cpp.
 //
-// Differences from the Part's text, all of them the extension:
+// What the extension changes in the original 1921-2020 conversion:
 //  - lunarYearInfo starts with lunar year 1900 (201 words, 1900..2100; the
-//    words for 1921..2020 are the Part's 100), so the day number counts from
-//    1900-01-31, the first day of lunar year 1900, and step 3 sets
-//    wCurYear = 1900 + m;
+//    words for 1921..2020 are the 100 words of the historical table), so the
+//    day number counts from 1900-01-31, the first day of lunar year 1900, and
+//    step 3 sets wCurYear = 1900 + m;
 //  - the day number uses the full Gregorian leap-year rule (1900 and 2100 are
-//    not leap years). Between 1901 and 2099 it is the Part's "every fourth
-//    year" rule, shifted by the length of the lunar years 1900..1920, so every
-//    date of the Part's span 1921-02-08 .. 2021-02-11 gets exactly the Part's
+//    not leap years). Between 1901 and 2099 it is the original day-number
+//    formula's "every fourth year" rule, shifted by the length of the lunar
+//    years 1900..1920, so every date of the original table's span
+//    1921-02-08 .. 2021-02-11 gets exactly the original 1921-2020 conversion's
 //    result (tests/lunar checks this date by date);
 //  - the input is checked before any arithmetic (see the choice below), and
 //    every table index is checked before it is used; nothing relies on the
-//    Part's "leap field 0 or 2..10" or "10 or 11 characters": the data after
-//    2020 has a leap eleventh month (2033, "闰十一月", 12 characters).
+//    original table's limits ("leap field 0 or 2..10", "10 or 11 characters"):
+//    the data after 2020 has a leap eleventh month (2033, "闰十一月",
+//    12 characters).
 //
 // Choice for inputs that are not a date of the supported range: the text is
 // empty (the previous content of the output is replaced all the same). That
@@ -31,7 +33,7 @@
 
 namespace {
 
-// The name tables of Part 4.1; every entry is NUL-terminated UTF-8.
+// The name tables of the lunar date text; every entry is NUL-terminated UTF-8.
 static_assert(sizeof("甲") == 4, "the source must be compiled with the UTF-8 execution character set");
 
 const char* const stemNames[10] = {
@@ -108,7 +110,7 @@ bool isSupportedDate(const tagDate& date)
 
 void GetDayOf(const tagDate& date, QString& strOut)
 {
-    // The working values of Part 4.1. Every call sets each of them before
+    // The working values of the conversion. Every call sets each of them before
     // reading it, so no result depends on an earlier call.
     static int wCurYear;
     static int wCurMonth;

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// Spec Part 4.1: the Gregorian date handed to the lunar conversion.
+// The Gregorian date handed to the lunar conversion.
 struct tagDate
 {
     int day;    // day of the Gregorian month, 1..31
@@ -11,7 +11,7 @@ struct tagDate
     int year;   // Gregorian year with century, e.g. 2008
 };
 
-// Spec Part 4.1, extended by issue 4 to the dates 1900-01-31 .. 2100-12-31.
+// The lunar date conversion, for the dates 1900-01-31 .. 2100-12-31.
 //
 // Replaces the content of strOut with the lunar date text of date, e.g.
 // 鼠(庚子)年闰四月初一, as UTF-8 bytes with one byte per QChar (Latin-1 form):
@@ -21,7 +21,7 @@ struct tagDate
 // a calendar date (month outside 1..12, day outside the month), strOut becomes
 // empty. Any int values are accepted without undefined behaviour.
 //
-// Not reentrant (function-level statics, as the spec lays down); call it from
+// Not reentrant (its working values are function-level statics); call it from
 // one thread only.
 void GetDayOf(const tagDate& date, QString& strOut);
 

@@ -1,0 +1,321 @@
+// Tests of "lockctl lunar FROM [TO]" and of lockctl's dispatch.
+
+#include "command.h"
+#include "lunarcommand.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+struct Result
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the subcommand in-process.
+Result runLunar(const QStringList& args)
+{
+    Result r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.code = runLunarCommand(args, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+QString lockctlPath()
+{
+    return QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl");
+}
+
+// Runs the built binary; stdout and stderr as raw bytes.
+struct ProcessResult
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessResult runLockctl(const QStringList& args)
+{
+    QProcess process;
+    process.start(lockctlPath(), args);
+    ProcessResult r;
+    if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
+        return r;
+    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+} // namespace
+
+class TestLockctlLunar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oneDate();
+    void smallRange();
+    void leapDaysAndMonths();
+    void lowerBoundary();
+    void upperBoundary();
+    void farOutsideRange();
+    void wholeRange();
+    void help();
+    void usageErrors_data();
+    void usageErrors();
+
+    void binaryLunar();
+    void binaryUsageError();
+    void binaryWholeRange();
+    void binaryDispatch();
+};
+
+void TestLockctlLunar::oneDate()
+{
+    const Result r = runLunar({QStringLiteral("2020-05-23")});
+    QCOMPARE(r.code, lockctl::ExitOk);
+    QCOMPARE(r.out, QStringLiteral("2020-05-23\t鼠(庚子)年闰四月初一\n"));
+    QVERIFY(r.err.isEmpty());
+}
+
+void TestLockctlLunar::smallRange()
+{
+    const Result r = runLunar({QStringLiteral("2020-05-21"), QStringLiteral("2020-05-24")});
+    QCOMPARE(r.code, lockctl::ExitOk);
+    QCOMPARE(r.out, QStringLiteral("2020-05-21\t鼠(庚子)年四月廿九\n"
+                                   "2020-05-22\t鼠(庚子)年四月三十\n"
+                                   "2020-05-23\t鼠(庚子)年闰四月初一\n"
+                                   "2020-05-24\t鼠(庚子)年闰四月初二\n"));
+    QVERIFY(r.err.isEmpty());
+
+    // FROM equal to TO is one line.
+    QCOMPARE(runLunar({QStringLiteral("2008-08-08"), QStringLiteral("2008-08-08")}).out,
+             QStringLiteral("2008-08-08\t鼠(戊子)年七月初八\n"));
+}
+
+void TestLockctlLunar::leapDaysAndMonths()
+{
+    QCOMPARE(runLunar({QStringLiteral("2000-02-28"), QStringLiteral("2000-03-01")}).out,
+             QStringLiteral("2000-02-28\t龙(庚辰)年正月廿四\n"
+                            "2000-02-29\t龙(庚辰)年正月廿五\n"
+                            "2000-03-01\t龙(庚辰)年正月廿六\n"));
+    // 1900 and 2100 are not leap years.
+    QCOMPARE(runLunar({QStringLiteral("1900-02-28"), QStringLiteral("1900-03-01")}).out,
+             QStringLiteral("1900-02-28\t鼠(庚子)年正月廿九\n"
+                            "1900-03-01\t鼠(庚子)年二月初一\n"));
+    QCOMPARE(runLunar({QStringLiteral("2100-02-28"), QStringLiteral("2100-03-01")}).out,
+             QStringLiteral("2100-02-28\t猴(庚申)年正月二十\n"
+                            "2100-03-01\t猴(庚申)年正月廿一\n"));
+    // The leap eleventh month of 2033: a text of 12 characters.
+    QCOMPARE(runLunar({QStringLiteral("2033-12-22")}).out, QStringLiteral("2033-12-22\t牛(癸丑)年闰十一月初一\n"));
+}
+
+void TestLockctlLunar::lowerBoundary()
+{
+    const Result r = runLunar({QStringLiteral("1900-01-29"), QStringLiteral("1900-02-01")});
+    QCOMPARE(r.code, lockctl::ExitOk);
+    QCOMPARE(r.out, QStringLiteral("1900-01-29\t\n"
+                                   "1900-01-30\t\n"
+                                   "1900-01-31\t鼠(庚子)年正月初一\n"
+                                   "1900-02-01\t鼠(庚子)年正月初二\n"));
+}
+
+void TestLockctlLunar::upperBoundary()
+{
+    const Result r = runLunar({QStringLiteral("2100-12-30"), QStringLiteral("2101-01-02")});
+    QCOMPARE(r.code, lockctl::ExitOk);
+    QCOMPARE(r.out, QStringLiteral("2100-12-30\t猴(庚申)年十一月三十\n"
+                                   "2100-12-31\t猴(庚申)年腊月初一\n"
+                                   "2101-01-01\t\n"
+                                   "2101-01-02\t\n"));
+}
+
+void TestLockctlLunar::farOutsideRange()
+{
+    QCOMPARE(runLunar({QStringLiteral("0001-01-01")}).out, QStringLiteral("0001-01-01\t\n"));
+    QCOMPARE(runLunar({QStringLiteral("9999-12-30"), QStringLiteral("9999-12-31")}).out,
+             QStringLiteral("9999-12-30\t\n9999-12-31\t\n"));
+    QCOMPARE(runLunar({QStringLiteral("1899-12-31")}).out, QStringLiteral("1899-12-31\t\n"));
+}
+
+void TestLockctlLunar::wholeRange()
+{
+    const Result r = runLunar({QStringLiteral("1900-01-31"), QStringLiteral("2100-12-31")});
+    QCOMPARE(r.code, lockctl::ExitOk);
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 73384 + 1);  // the last line ends with '\n'
+    QVERIFY(lines.last().isEmpty());
+    for (int i = 0; i < lines.size() - 1; ++i) {
+        const QString& line = lines.at(i);
+        // "YYYY-MM-DD\t" and a text of 10 to 12 characters.
+        if (line.size() < 21 || line.size() > 23 || line.at(10) != QLatin1Char('\t'))
+            QFAIL(qPrintable(line));
+    }
+    QCOMPARE(lines.first(), QStringLiteral("1900-01-31\t鼠(庚子)年正月初一"));
+    QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("2100-12-31\t猴(庚申)年腊月初一"));
+}
+
+void TestLockctlLunar::help()
+{
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const Result r = runLunar({option});
+        QCOMPARE(r.code, lockctl::ExitOk);
+        QVERIFY(r.out.startsWith(QStringLiteral("usage: lockctl lunar FROM [TO]")));
+        QCOMPARE(r.out, lunarCommandUsage());
+        QVERIFY(r.err.isEmpty());
+    }
+}
+
+void TestLockctlLunar::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no argument") << QStringList{} << QStringLiteral("expected FROM [TO]");
+    QTest::newRow("three arguments") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-01-02"),
+                                                    QStringLiteral("2020-01-03")}
+                                     << QStringLiteral("expected FROM [TO]");
+    QTest::newRow("not a calendar date") << QStringList{QStringLiteral("2021-02-30")}
+                                         << QStringLiteral("'2021-02-30' is not a calendar date");
+    QTest::newRow("no leap day in 1900") << QStringList{QStringLiteral("1900-02-29")}
+                                         << QStringLiteral("'1900-02-29' is not a calendar date");
+    QTest::newRow("month 13") << QStringList{QStringLiteral("2020-13-01")}
+                              << QStringLiteral("'2020-13-01' is not a calendar date");
+    QTest::newRow("month 00") << QStringList{QStringLiteral("2020-00-10")}
+                              << QStringLiteral("'2020-00-10' is not a calendar date");
+    QTest::newRow("day 00") << QStringList{QStringLiteral("2020-05-00")}
+                            << QStringLiteral("'2020-05-00' is not a calendar date");
+    QTest::newRow("year 0000") << QStringList{QStringLiteral("0000-01-01")}
+                               << QStringLiteral("'0000-01-01' is not a calendar date");
+    QTest::newRow("TO not a calendar date") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-04-31")}
+                                            << QStringLiteral("'2020-04-31' is not a calendar date");
+    QTest::newRow("short fields") << QStringList{QStringLiteral("2021-2-3")}
+                                  << QStringLiteral("'2021-2-3' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("words") << QStringList{QStringLiteral("yesterday")}
+                           << QStringLiteral("'yesterday' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("trailing text") << QStringList{QStringLiteral("2020-05-23x")}
+                                   << QStringLiteral("'2020-05-23x' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("leading space") << QStringList{QStringLiteral(" 2020-05-23")}
+                                   << QStringLiteral("' 2020-05-23' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("slashes") << QStringList{QStringLiteral("2020/05/23")}
+                             << QStringLiteral("'2020/05/23' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("sign") << QStringList{QStringLiteral("-020-05-23")}
+                          << QStringLiteral("'-020-05-23' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("empty") << QStringList{QString()}
+                           << QStringLiteral("'' is not a date of the form YYYY-MM-DD");
+    QTest::newRow("non-ASCII digits") << QStringList{QStringLiteral("２０２０-05-23")}
+                                      << QStringLiteral("is not a date of the form YYYY-MM-DD");
+    QTest::newRow("TO before FROM") << QStringList{QStringLiteral("2020-05-23"), QStringLiteral("2020-05-22")}
+                                    << QStringLiteral("TO (2020-05-22) is before FROM (2020-05-23)");
+}
+
+void TestLockctlLunar::usageErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Result r = runLunar(args);
+    QCOMPARE(r.code, lockctl::ExitUsage);
+    QCOMPARE(lockctl::ExitUsage, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.startsWith(QStringLiteral("lockctl lunar: ")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("usage: lockctl lunar FROM [TO]")), qPrintable(r.err));
+}
+
+void TestLockctlLunar::binaryLunar()
+{
+    QVERIFY2(QFileInfo(lockctlPath()).isExecutable(), qPrintable(lockctlPath()));
+    const ProcessResult r = runLockctl({QStringLiteral("lunar"), QStringLiteral("2020-05-22"), QStringLiteral("2020-05-23")});
+    QCOMPARE(r.code, 0);
+    // UTF-8 on standard output, whatever the locale.
+    QCOMPARE(r.out, QByteArray("2020-05-22\t鼠(庚子)年四月三十\n2020-05-23\t鼠(庚子)年闰四月初一\n"));
+    QVERIFY(r.err.isEmpty());
+}
+
+void TestLockctlLunar::binaryUsageError()
+{
+    const ProcessResult invalid = runLockctl({QStringLiteral("lunar"), QStringLiteral("2021-02-30")});
+    QCOMPARE(invalid.code, 2);
+    QVERIFY(invalid.out.isEmpty());
+    QVERIFY(invalid.err.contains("not a calendar date"));
+
+    const ProcessResult reversed = runLockctl({QStringLiteral("lunar"), QStringLiteral("2000-01-02"), QStringLiteral("2000-01-01")});
+    QCOMPARE(reversed.code, 2);
+    QVERIFY(reversed.out.isEmpty());
+    QVERIFY(reversed.err.contains("before FROM"));
+
+    const ProcessResult missing = runLockctl({QStringLiteral("lunar")});
+    QCOMPARE(missing.code, 2);
+    QVERIFY(missing.out.isEmpty());
+}
+
+void TestLockctlLunar::binaryWholeRange()
+{
+    QElapsedTimer timer;
+    timer.start();
+    const ProcessResult r = runLockctl({QStringLiteral("lunar"), QStringLiteral("1900-01-31"), QStringLiteral("2100-12-31")});
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out.count('\n'), 73384);
+    QVERIFY(r.out.startsWith("1900-01-31\t鼠(庚子)年正月初一\n"));
+    QVERIFY(r.out.endsWith("2100-12-31\t猴(庚申)年腊月初一\n"));
+    // The target is under a second on a normal build; this only logs the
+    // time, since sanitizer builds and a busy CI machine are slower.
+    qInfo("lockctl lunar 1900-01-31 2100-12-31: %lld ms", elapsed);
+}
+
+void TestLockctlLunar::binaryDispatch()
+{
+    const ProcessResult version = runLockctl({QStringLiteral("--version")});
+    QCOMPARE(version.code, 0);
+    QCOMPARE(version.out, QByteArray("lockctl " LOCKCTL_EXPECTED_VERSION "\n"));
+
+    const ProcessResult help = runLockctl({QStringLiteral("--help")});
+    QCOMPARE(help.code, 0);
+    QVERIFY(help.out.startsWith("usage: lockctl SUBCOMMAND"));
+    QVERIFY(help.out.contains("lunar"));
+    QVERIFY(help.err.isEmpty());
+
+    const ProcessResult helpWord = runLockctl({QStringLiteral("help")});
+    QCOMPARE(helpWord.code, 0);
+    QCOMPARE(helpWord.out, help.out);
+
+    const ProcessResult helpLunar = runLockctl({QStringLiteral("help"), QStringLiteral("lunar")});
+    QCOMPARE(helpLunar.code, 0);
+    QCOMPARE(QString::fromUtf8(helpLunar.out), lunarCommandUsage());
+
+    const ProcessResult lunarHelp = runLockctl({QStringLiteral("lunar"), QStringLiteral("--help")});
+    QCOMPARE(lunarHelp.code, 0);
+    QCOMPARE(QString::fromUtf8(lunarHelp.out), lunarCommandUsage());
+
+    const ProcessResult helpUnknown = runLockctl({QStringLiteral("help"), QStringLiteral("frobnicate")});
+    QCOMPARE(helpUnknown.code, 2);
+    QVERIFY(helpUnknown.out.isEmpty());
+    QVERIFY(helpUnknown.err.contains("unknown subcommand 'frobnicate'"));
+
+    const ProcessResult unknown = runLockctl({QStringLiteral("frobnicate")});
+    QCOMPARE(unknown.code, 2);
+    QVERIFY(unknown.out.isEmpty());
+    QVERIFY(unknown.err.contains("unknown subcommand 'frobnicate'"));
+    QVERIFY(unknown.err.contains("usage: lockctl SUBCOMMAND"));
+
+    const ProcessResult unknownOption = runLockctl({QStringLiteral("--frobnicate")});
+    QCOMPARE(unknownOption.code, 2);
+    QVERIFY(unknownOption.out.isEmpty());
+
+    const ProcessResult nothing = runLockctl({});
+    QCOMPARE(nothing.code, 2);
+    QVERIFY(nothing.out.isEmpty());
+    QVERIFY(nothing.err.contains("no subcommand given"));
+}
+
+QTEST_GUILESS_MAIN(TestLockctlLunar)
+#include "tst_lockctl_lunar.moc"

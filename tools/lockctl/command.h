@@ -1,0 +1,19 @@
+#ifndef LOCKAPP_LOCKCTL_COMMAND_H
+#define LOCKAPP_LOCKCTL_COMMAND_H
+
+// What every lockctl subcommand shares. A subcommand is a function
+//     int runXxxCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+// taking the arguments after its name, writing its results to `out` and its
+// complaints to `err`, and returning the process exit code; plus a function
+// returning its help text. main.cpp lists them in its dispatch table. Keeping
+// them free of QCoreApplication state lets the tests run them in-process.
+
+namespace lockctl {
+
+constexpr int ExitOk = 0;       // done
+constexpr int ExitFailure = 1;  // the command could not do its work
+constexpr int ExitUsage = 2;    // wrong command line: nothing was done
+
+} // namespace lockctl
+
+#endif // LOCKAPP_LOCKCTL_COMMAND_H

@@ -1,0 +1,107 @@
+// lockctl: the lock screen's companion tool for the command line.
+//
+//     lockctl SUBCOMMAND [ARGS...]
+//     lockctl help [SUBCOMMAND]    lockctl --help    lockctl --version
+//
+// Exit codes: 0 done, 1 the command failed, 2 usage error (message on stderr).
+
+#include "command.h"
+#include "lunarcommand.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+#ifndef LOCKCTL_VERSION
+#error "LOCKCTL_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+struct Subcommand
+{
+    const char* name;
+    const char* summary;  // one line for the overview
+    int (*run)(const QStringList& args, QTextStream& out, QTextStream& err);
+    QString (*usage)();
+};
+
+// The subcommands, in the order the overview lists them. To add one: write its
+// run and usage functions (see command.h) in the lockctl_commands library and
+// add a line here.
+const Subcommand subcommands[] = {
+    {"lunar", "print the Chinese lunar date text of Gregorian dates", runLunarCommand, lunarCommandUsage},
+};
+
+const Subcommand* findSubcommand(const QString& name)
+{
+    for (const Subcommand& s : subcommands)
+        if (name == QLatin1String(s.name))
+            return &s;
+    return nullptr;
+}
+
+void printOverview(QTextStream& stream)
+{
+    stream << "usage: lockctl SUBCOMMAND [ARGS...]\n"
+              "       lockctl help [SUBCOMMAND] | --help | --version\n"
+              "\n"
+              "Companion tool of the lockapp lock screen.\n"
+              "\n"
+              "Subcommands:\n";
+    for (const Subcommand& s : subcommands)
+        stream << "  " << QString::fromLatin1(s.name).leftJustified(10) << s.summary << '\n';
+    stream << "\nExit codes: 0 done, 1 failed, 2 usage error.\n";
+}
+
+int usageError(QTextStream& err, const QString& message)
+{
+    err << "lockctl: " << message << "\n\n";
+    printOverview(err);
+    return lockctl::ExitUsage;
+}
+
+int dispatch(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    if (args.isEmpty())
+        return usageError(err, QStringLiteral("no subcommand given"));
+    const QString& first = args.at(0);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")
+        || (first == QLatin1String("help") && args.size() == 1)) {
+        printOverview(out);
+        return lockctl::ExitOk;
+    }
+    if (first == QLatin1String("--version")) {
+        out << "lockctl " << LOCKCTL_VERSION << '\n';
+        return lockctl::ExitOk;
+    }
+    if (first == QLatin1String("help")) {
+        if (args.size() > 2)
+            return usageError(err, QStringLiteral("help takes at most one subcommand"));
+        const Subcommand* s = findSubcommand(args.at(1));
+        if (s == nullptr)
+            return usageError(err, QStringLiteral("unknown subcommand '%1'").arg(args.at(1)));
+        out << s->usage();
+        return lockctl::ExitOk;
+    }
+    const Subcommand* s = findSubcommand(first);
+    if (s == nullptr)
+        return usageError(err, QStringLiteral("unknown subcommand '%1'").arg(first));
+    return s->run(args.mid(1), out, err);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lockctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LOCKCTL_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int code = dispatch(QCoreApplication::arguments().mid(1), out, err);
+    out.flush();
+    err.flush();
+    return code;
+}
