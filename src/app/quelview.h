@@ -42,6 +42,7 @@ private:
     friend class QuelViewAccess;
 
     void readConfig();
+    void readSkin();
     void initImg();
     void drawAnalog(QPainter& painter);
     void drawDigital(QPainter& painter);

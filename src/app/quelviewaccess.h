@@ -24,6 +24,21 @@ public:
     const QPixmap& canvas() const { return v.canvas; }
     const struct tm* curTime() const { return v.curTime; }
 
+    // Loads another skin of the program folder in place of the selected one,
+    // as the next start with Skin=name would.
+    void useSkin(const QString& name)
+    {
+        const int timeOut = v.settings.timeOut;
+        v.settings = SkinSettings();
+        v.settings.timeOut = timeOut;
+        v.skinDir = v.appDir + QLatin1String("skin/") + name + QLatin1Char('/');
+        v.readSkin();
+        v.bgPixmap = QPixmap();
+        v.clockPixmap = QPixmap();
+        v.centerPixmap = QPixmap();
+        v.initImg();
+    }
+
     void drawAnalog(QPainter& p) { v.drawAnalog(p); }
     void drawDigital(QPainter& p) { v.drawDigital(p); }
     void drawDate(QPainter& p) { v.drawDate(p); }

@@ -1,10 +1,10 @@
 #include "qcopchannel.h"
 
+#include "platform/diagnostics.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-
-#include <cstdio>
 
 namespace {
 QStringList matchArguments(const QCString& channel)
@@ -35,8 +35,7 @@ QCopChannel::QCopChannel(const QCString& channel, QObject* parent, const char* n
     if (!m_connected) {
         const QByteArray line = "warning: cannot reach the D-Bus session bus; channel \"" + channel
                 + "\" will receive no messages\n";
-        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-        std::fflush(stderr);
+        writeWarning(line);
     }
 }
 

@@ -14,8 +14,16 @@ void quelView::readConfig()
 
     // A plain concatenation: an absent Skin gives ".../skin//".
     skinDir = appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
-    configReader = std::make_unique<ZConfig>(skinDir + QLatin1String("skin.cfg"), true);
+    readSkin();
 
+    writeDiagnostic("\nconfig!\n");
+}
+
+// Reads skinDir's skin.cfg into the skin fields, through a reader that then
+// stays in configReader.
+void quelView::readSkin()
+{
+    configReader = std::make_unique<ZConfig>(skinDir + QLatin1String("skin.cfg"), true);
     for (const SkinKey& key : skinFileKeys()) {
         const QString group = QString::fromLatin1(key.group);
         const QString name = QString::fromLatin1(key.key);
@@ -24,6 +32,4 @@ void quelView::readConfig()
         else
             settings.*key.textField = configReader->readEntry(group, name, QString());
     }
-
-    writeDiagnostic("\nconfig!\n");
 }

@@ -7,10 +7,17 @@
 
 #include "command.h"
 #include "lunarcommand.h"
+#include "previewcommand.h"
+#include "sendcommand.h"
 
+#include "platform/zapplication.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
+
+#include <memory>
 
 #ifndef LOCKCTL_VERSION
 #error "LOCKCTL_VERSION must be defined by the build"
@@ -24,12 +31,15 @@ struct Subcommand
     const char* summary;  // one line for the overview
     int (*run)(const QStringList& args, QTextStream& out, QTextStream& err);
     QString (*usage)();
+    bool needsGui = false;  // composes frames with the lock window's code
 };
 
 // The subcommands, in the order the overview lists them. To add one: write its
 // run and usage functions (see command.h) in the lockctl_commands library and
 // add a line here.
 const Subcommand subcommands[] = {
+    {"send", "send a message on a system channel (EZX/System LCDOff)", runSendCommand, sendCommandUsage},
+    {"preview", "write a frame of a skin as PNG, or a sheet of frames", runPreviewCommand, previewCommandUsage, true},
     {"lunar", "print the Chinese lunar date text of Gregorian dates", runLunarCommand, lunarCommandUsage},
 };
 
@@ -90,11 +100,29 @@ int dispatch(const QStringList& args, QTextStream& out, QTextStream& err)
     return s->run(args.mid(1), out, err);
 }
 
+// The subcommand named on the command line, if any.
+const Subcommand* requestedSubcommand(int argc, char** argv)
+{
+    return argc > 1 ? findSubcommand(QString::fromLocal8Bit(argv[1])) : nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Composing frames needs the lock window's toolkit, without a display and
+    // with the same text resolution as lockapp.
+    std::unique_ptr<QCoreApplication> app;
+    const Subcommand* requested = requestedSubcommand(argc, argv);
+    if (requested && requested->needsGui) {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        ZApplication::usePhoneScreenResolution();
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    setDefaultAppDir(QCoreApplication::applicationDirPath());
     QCoreApplication::setApplicationName(QStringLiteral("lockctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LOCKCTL_VERSION));
 

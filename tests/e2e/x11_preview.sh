@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# lockctl preview against the live window: under Xvfb (240x320) with a frozen
+# wall clock, the screenshot of the raised lock screen and the preview at the
+# same time and hint state are the same picture, pixel for pixel.
+#   x11_preview.sh STAGE_DIR SCRIPTS_DIR
+set -euo pipefail
+stage="$1"
+source "$2/lib/headless.sh"
+
+work="$(mktemp -d)"
+trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cp "$stage/lockapp" "$stage/lockctl" "$work/"
+cp -r "$stage/skin" "$work/"
+
+export TZ=UTC
+at="2026-03-07 09:41:27"
+headless_start_xvfb
+headless_ensure_bus
+
+# same_picture A B: the two images have identical RGB pixels.
+same_picture() {
+    convert "$1" -alpha off ppm:"$1.ppm"
+    convert "$2" -alpha off ppm:"$2.ppm"
+    if ! cmp -s "$1.ppm" "$2.ppm"; then
+        local differing
+        differing="$(compare -metric AE "$1.ppm" "$2.ppm" null: 2>&1 || true)"
+        headless_die "$1 and $2 differ in $differing pixels"
+    fi
+}
+
+for skin in classic night; do
+    printf '[General]\nSkin=%s\nTimeOut=60000\n' "$skin" >"$work/config.cfg"
+    log="$work/$skin.log"
+    headless_start_lockapp "$work/lockapp" "$log" "$at"
+
+    # The display stays off after LCDOff: one frame, no ticking.
+    headless_send LCDOff
+    headless_wait_visible
+    headless_wait_for "$log" "paint over" 1
+    sleep 0.3
+    headless_screenshot "$work/$skin-window.png"
+    "$work/lockctl" preview --app-dir "$work" --at "$at" -o "$work/$skin-preview.png" >/dev/null
+    same_picture "$work/$skin-window.png" "$work/$skin-preview.png"
+
+    xdotool windowfocus --sync "$(headless_lock_window)" 2>/dev/null || true
+    headless_key Return
+    headless_wait_for "$log" "paint over" 2
+    sleep 0.3
+    headless_screenshot "$work/$skin-window-armed.png"
+    "$work/lockctl" preview --app-dir "$work" --at "$at" --armed -o "$work/$skin-preview-armed.png" >/dev/null
+    same_picture "$work/$skin-window-armed.png" "$work/$skin-preview-armed.png"
+
+    # The two hint states really are different pictures.
+    if cmp -s "$work/$skin-preview.png.ppm" "$work/$skin-preview-armed.png.ppm"; then
+        headless_die "the armed preview of $skin equals the unarmed one"
+    fi
+    kill -TERM "$LOCKAPP_PID"
+    wait "$LOCKAPP_PID" || true
+done
+echo "preview matches the window for classic and night, armed and not"

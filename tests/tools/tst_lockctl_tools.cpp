@@ -1,0 +1,153 @@
+// lockctl send and preview, through the built binary: messages reaching a
+// subscriber in another process, previews written, help and usage errors.
+#include "../common/appfolder.h"
+
+#include "platform/qcopchannel.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_LockctlTools : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sendReachesAnotherProcess();
+    void sendWithoutBusFails();
+    void previewWritesTheFrame();
+    void previewSheetHoldsTenFrames();
+    void previewOfAnotherSkin();
+    void exitCodes_data();
+    void exitCodes();
+
+private:
+    struct Result { int code; QByteArray out; QByteArray err; };
+    static Result lockctl(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+};
+
+tst_LockctlTools::Result tst_LockctlTools::lockctl(const QStringList& args, const QProcessEnvironment& env)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl"), args);
+    if (!process.waitForFinished(30000))
+        return { -1, {}, {} };
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+             process.readAllStandardError() };
+}
+
+void tst_LockctlTools::sendReachesAnotherProcess()
+{
+    QCopChannel channel("EZX/System");
+    QSignalSpy spy(&channel, &QCopChannel::received);
+    const Result sent = lockctl({ "send", "EZX/System", "LCDOff" });
+    QCOMPARE(sent.code, 0);
+    QCOMPARE(sent.err, QByteArray());
+    const Result withData = lockctl({ "send", "EZX/System", "LCDOn", "some data" });
+    QCOMPARE(withData.code, 0);
+    QTRY_COMPARE(spy.size(), 2);
+    QCOMPARE(spy[0][0].toByteArray(), QByteArray("LCDOff"));
+    QCOMPARE(spy[0][1].toByteArray(), QByteArray());
+    QCOMPARE(spy[1][0].toByteArray(), QByteArray("LCDOn"));
+    QCOMPARE(spy[1][1].toByteArray(), QByteArray("some data"));
+}
+
+void tst_LockctlTools::sendWithoutBusFails()
+{
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    const Result result = lockctl({ "send", "EZX/System", "LCDOff" }, env);
+    QCOMPARE(result.code, 1);
+    QVERIFY2(result.err.contains("cannot reach the D-Bus session bus"), result.err.constData());
+}
+
+void tst_LockctlTools::previewWritesTheFrame()
+{
+    AppFolder folder;
+    folder.writeClassic();
+    const QString plain = folder.path() + "/plain.png";
+    const QString armed = folder.path() + "/armed.png";
+    const Result first = lockctl({ "preview", "--app-dir", folder.path(), "--at", "2026-03-07 09:41:27", "-o", plain });
+    QCOMPARE(first.code, 0);
+    QCOMPARE(first.out, "wrote " + plain.toUtf8() + "\n");
+    QCOMPARE(lockctl({ "preview", "--app-dir", folder.path(), "--at", "2026-03-07 09:41:27", "--armed", "-o", armed }).code, 0);
+
+    const QImage plainImage(plain);
+    const QImage armedImage(armed);
+    QCOMPARE(plainImage.size(), QSize(240, 320));
+    // Only the hint line differs between the two.
+    QVERIFY(plainImage != armedImage);
+    QCOMPARE(plainImage.copy(0, 0, 240, 290), armedImage.copy(0, 0, 240, 290));
+}
+
+void tst_LockctlTools::previewSheetHoldsTenFrames()
+{
+    AppFolder folder;
+    folder.writeClassic();
+    const QString sheet = folder.path() + "/sheet.png";
+    QCOMPARE(lockctl({ "preview", "--app-dir", folder.path(), "--sheet", "--at", "2026-03-07 00:00:00", "-o", sheet }).code, 0);
+    const QImage image(sheet);
+    QCOMPARE(image.size(), QSize(12 + 5 * (240 + 12), 12 + 2 * (20 + 320 + 12)));
+
+    // The first frame of the sheet is the preview of 00:00:00.
+    const QString single = folder.path() + "/single.png";
+    QCOMPARE(lockctl({ "preview", "--app-dir", folder.path(), "--at", "2026-03-07 00:00:00", "-o", single }).code, 0);
+    QCOMPARE(image.copy(12, 12 + 20, 240, 320).convertToFormat(QImage::Format_RGB32),
+             QImage(single).convertToFormat(QImage::Format_RGB32));
+}
+
+void tst_LockctlTools::previewOfAnotherSkin()
+{
+    AppFolder folder;
+    folder.writeClassic();
+    folder.writeSkin("other", "[General]\nBACKGROUND=bg.png\n");
+    folder.writeImage("skin/other/bg.png", QSize(100, 50), 0x00ff00);
+    const QString out = folder.path() + "/other.png";
+    QCOMPARE(lockctl({ "preview", "--app-dir", folder.path(), "--skin", "other", "-o", out }).code, 0);
+    const QImage image(out);
+    QCOMPARE(image.size(), QSize(100, 50));
+}
+
+void tst_LockctlTools::exitCodes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("errorText");  // expected on standard error; empty: nothing
+
+    QTest::newRow("version") << QStringList{ "--version" } << 0 << QByteArray();
+    QTest::newRow("help send") << QStringList{ "help", "send" } << 0 << QByteArray();
+    QTest::newRow("help preview") << QStringList{ "help", "preview" } << 0 << QByteArray();
+    QTest::newRow("send without message") << QStringList{ "send", "EZX/System" } << 2 << QByteArray("expected CHANNEL MESSAGE");
+    QTest::newRow("send too many") << QStringList{ "send", "a", "b", "c", "d" } << 2 << QByteArray("expected CHANNEL MESSAGE");
+    QTest::newRow("preview bad time") << QStringList{ "preview", "--at", "yesterday" } << 2 << QByteArray("is not a local time");
+    QTest::newRow("preview unknown option") << QStringList{ "preview", "--colour" } << 2 << QByteArray("Unknown option");
+    QTest::newRow("preview stray argument") << QStringList{ "preview", "extra" } << 2 << QByteArray("unexpected argument");
+    QTest::newRow("preview sheet armed") << QStringList{ "preview", "--sheet", "--armed" } << 2 << QByteArray("--armed does not apply");
+    QTest::newRow("preview no folder") << QStringList{ "preview", "--app-dir", "/nonexistent/lockapp" } << 2 << QByteArray("is not a folder");
+    QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << QByteArray("no skin folder");
+    QTest::newRow("preview no background") << QStringList{ "preview", "--app-dir", QDir::tempPath() } << 1 << QByteArray("no loadable background image");
+}
+
+void tst_LockctlTools::exitCodes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, errorText);
+
+    const Result result = lockctl(args);
+    QCOMPARE(result.code, code);
+    if (errorText.isEmpty()) {
+        QVERIFY(!result.out.isEmpty());
+    } else {
+        QVERIFY2(result.err.contains(errorText), result.err.constData());
+        QVERIFY(!result.out.contains("wrote"));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_LockctlTools)
+#include "tst_lockctl_tools.moc"

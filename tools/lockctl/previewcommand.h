@@ -1,0 +1,21 @@
+#ifndef LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H
+#define LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+// lockctl preview [--app-dir DIR] [--skin NAME] [--at "YYYY-MM-DD HH:MM:SS"]
+//                 [--armed] [--sheet] [-o FILE.png]
+//
+// Composes one frame exactly as the lock window would at that local time
+// (default: now), with the hint armed or not, and writes it as PNG; with
+// --sheet, a grid of labelled frames at telling moments of that day. Needs a
+// QGuiApplication. DIR defaults to `defaultAppDir` (the installed folder).
+int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+QString previewCommandUsage();
+
+// The folder lockctl takes for the program folder when none is given: its own.
+void setDefaultAppDir(const QString& dir);
+
+#endif // LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H
