@@ -5,6 +5,7 @@
 //
 // Exit codes: 0 done, 1 the command failed, 2 usage error (message on stderr).
 
+#include "checkcommand.h"
 #include "command.h"
 #include "lunarcommand.h"
 #include "previewcommand.h"
@@ -41,6 +42,7 @@ const Subcommand subcommands[] = {
     {"send", "send a message on a system channel (EZX/System LCDOff)", runSendCommand, sendCommandUsage},
     {"preview", "write a frame of a skin as PNG, or a sheet of frames", runPreviewCommand, previewCommandUsage, true},
     {"lunar", "print the Chinese lunar date text of Gregorian dates", runLunarCommand, lunarCommandUsage},
+    {"check", "report what the lock screen would get wrong in config.cfg and a skin", runCheckCommand, checkCommandUsage},
 };
 
 const Subcommand* findSubcommand(const QString& name)

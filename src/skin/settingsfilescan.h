@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/inidocument.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+class CheckReport;
+
+// Walks the lines of one settings file (config.cfg or a skin.cfg) against
+// the keys the lock screen reads from it. It reports what the reader drops or
+// what the lock screen never asks for, and remembers where each key is set;
+// the values themselves are for its caller to judge.
+class SettingsFileScan
+{
+public:
+    struct Key
+    {
+        QString group;
+        QString key;
+    };
+    // The keys the lock screen reads from one file.
+    struct KeySet
+    {
+        QString fileName;  // "config.cfg", "skin.cfg"
+        QList<Key> keys;
+    };
+
+    // `path` is the file as shown in diagnostics; `own` are the keys read
+    // from this file, `other` those read from the other file, so that a key
+    // put into the wrong file can be told.
+    SettingsFileScan(const IniDocument& document, const QString& path, const KeySet& own, const KeySet& other);
+
+    // Reports, as warnings: lines the reader ignores, a cut at the size
+    // limit, text that was not UTF-8, groups and keys the lock screen never
+    // reads (with a guess at what was meant), and repeated keys.
+    void reportLines(CheckReport& report) const;
+
+    // The line that sets the key: the last one when it is repeated, since
+    // that one wins. Null when the key is not set.
+    const IniDocument::Line* entry(const QString& group, const QString& key) const;
+    // The first line that opens the group; 0 when the file has none.
+    int groupLine(const QString& group) const;
+
+private:
+    void reportIgnored(CheckReport& report, const IniDocument::Line& line) const;
+    void reportUnknownGroup(CheckReport& report, const IniDocument::Line& line) const;
+    void reportUnknownKey(CheckReport& report, const IniDocument::Line& line) const;
+    bool isOwnGroup(const QString& group) const;
+    bool isOwnKey(const QString& group, const QString& key) const;
+
+    IniDocument m_document;
+    QString m_path;
+    KeySet m_own;
+    KeySet m_other;
+    QHash<QString, int> m_groupLines;
+    QHash<QString, QHash<QString, qsizetype>> m_lastEntries;  // group -> key -> index in lines()
+};

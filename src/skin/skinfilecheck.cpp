@@ -1,0 +1,487 @@
+#include "skinfilecheck.h"
+
+#include "platform/zconfig.h"
+#include "platform/zwidget.h"
+#include "skin/checkreport.h"
+#include "skin/clockplacement.h"
+#include "skin/colourtext.h"
+#include "skin/configfilecheck.h"
+#include "skin/imageprobe.h"
+#include "skin/namesuggestion.h"
+#include "skin/skinkeys.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+constexpr int ScreenWidth = ZMainWidget::ScreenWidth;
+constexpr int ScreenHeight = ZMainWidget::ScreenHeight;
+
+// What a key of skin.cfg is for, as far as checking its value goes.
+enum class Role { Image, PlacementX, PlacementY, Colour, Length, Width, Size, TextX, TextY, Hint, Other };
+
+struct Meaning
+{
+    Role role;
+    const char* subject;      // what it sets, as a message names it
+    const char* whenMissing;  // what the lock screen shows with the default
+};
+
+struct TextMeaning
+{
+    QString SkinSettings::*field;
+    Meaning meaning;
+};
+
+struct IntegerMeaning
+{
+    int SkinSettings::*field;
+    Meaning meaning;
+};
+
+const TextMeaning textMeanings[] = {
+    { &SkinSettings::background, { Role::Image, "the background", "no frame is drawn at all" } },
+    { &SkinSettings::clockImage,
+      { Role::Image, "the clock face", "there is no clock face, and the hands turn about the placement point" } },
+    { &SkinSettings::clockCenter, { Role::Image, "the centre cap", "there is no centre cap" } },
+    { &SkinSettings::secColor, { Role::Colour, "the second hand", "the second hand is drawn black" } },
+    { &SkinSettings::minColor, { Role::Colour, "the minute hand", "the minute hand is drawn black" } },
+    { &SkinSettings::hourColor, { Role::Colour, "the hour hand", "the hour hand is drawn black" } },
+    { &SkinSettings::clockLeft, { Role::PlacementX, "the clock face", "the clock face is placed at x = 0" } },
+    { &SkinSettings::clockTop, { Role::PlacementY, "the clock face", "the clock face is placed at y = 0" } },
+    { &SkinSettings::dcColor, { Role::Colour, "the digital time", "the digital time is drawn black" } },
+    { &SkinSettings::dateColor, { Role::Colour, "the date", "the date is drawn black" } },
+    { &SkinSettings::lunarColor, { Role::Colour, "the lunar date", "the lunar date is drawn black" } },
+    { &SkinSettings::notifyColor, { Role::Colour, "the hint", "the hint is drawn black" } },
+    { &SkinSettings::notifyWord0,
+      { Role::Hint, "the hint while the unlock is not armed", "no hint is shown while the unlock is not armed" } },
+    { &SkinSettings::notifyWord1,
+      { Role::Hint, "the hint while the unlock is armed", "no hint is shown while the unlock is armed" } },
+};
+
+const IntegerMeaning integerMeanings[] = {
+    { &SkinSettings::hourHeight, { Role::Length, "the hour hand", "the hour hand becomes a 1-pixel stub" } },
+    { &SkinSettings::minHeight, { Role::Length, "the minute hand", "the minute hand becomes a 1-pixel stub" } },
+    { &SkinSettings::secHeight, { Role::Length, "the second hand", "the second hand becomes a 1-pixel stub" } },
+    { &SkinSettings::hourWidth, { Role::Width, "the hour hand", "the hour hand is drawn 1 pixel wide" } },
+    { &SkinSettings::minWidth, { Role::Width, "the minute hand", "the minute hand is drawn 1 pixel wide" } },
+    { &SkinSettings::secWidth, { Role::Width, "the second hand", "the second hand is drawn 1 pixel wide" } },
+    { &SkinSettings::dcX, { Role::TextX, "the digital time", "the digital time starts at x = -1" } },
+    { &SkinSettings::dcY,
+      { Role::TextY, "the digital time", "the digital time's baseline is at y = -1, above the screen" } },
+    { &SkinSettings::dcSize,
+      { Role::Size, "the digital time", "the digital time is drawn in the toolkit's default size" } },
+    { &SkinSettings::dateX, { Role::TextX, "the date", "the date starts at x = -1" } },
+    { &SkinSettings::dateY, { Role::TextY, "the date", "the date's baseline is at y = -1, above the screen" } },
+    { &SkinSettings::dateSize, { Role::Size, "the date", "the date is drawn in the toolkit's default size" } },
+    { &SkinSettings::lunarX, { Role::TextX, "the lunar date", "the lunar date starts at x = -1" } },
+    { &SkinSettings::lunarY,
+      { Role::TextY, "the lunar date", "the lunar date's baseline is at y = -1, above the screen" } },
+    { &SkinSettings::lunarSize,
+      { Role::Size, "the lunar date", "the lunar date is drawn in the toolkit's default size" } },
+    { &SkinSettings::notifyX, { Role::TextX, "the hint", "the hint starts at x = -1" } },
+    { &SkinSettings::notifyY, { Role::TextY, "the hint", "the hint's baseline is at y = -1, above the screen" } },
+    { &SkinSettings::notifySize, { Role::Size, "the hint", "the hint is drawn in the toolkit's default size" } },
+};
+
+Meaning meaningOf(const SkinKey& key)
+{
+    for (const TextMeaning& m : textMeanings)
+        if (key.textField && key.textField == m.field)
+            return m.meaning;
+    for (const IntegerMeaning& m : integerMeanings)
+        if (key.intField && key.intField == m.field)
+            return m.meaning;
+    // A key added to the reader but not described here still gets the
+    // checks of its lines and of its presence.
+    return { Role::Other, "it", "it takes its default" };
+}
+
+QString keyName(const SkinKey& key)
+{
+    return QString::fromLatin1(key.key);
+}
+
+// "Key=value" as written in the file.
+QString setting(const SkinKey& key, const QString& value)
+{
+    return keyName(key) + QLatin1Char('=') + value;
+}
+
+// Messages pass every argument as text in one arg() call: a value from the
+// file holding "%1" must not be taken for a place holder by a later call.
+QString number(qint64 n)
+{
+    return QString::number(n);
+}
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString colourName(int rgb)
+{
+    if (rgb == 0)
+        return QStringLiteral("black");
+    if (rgb == ColourText::Largest)
+        return QStringLiteral("white");
+    return QLatin1String("as ") + number(rgb);
+}
+
+// A file in the image's folder that was likely meant: the name with a slip
+// of case or one letter, or the same name with another extension ("face.jpg"
+// for "face.png"). Kept with the folder part the skin wrote.
+QString closestFile(const QString& skinDir, const QString& name)
+{
+    const QFileInfo info(skinDir + name);
+    const QStringList files = info.dir().entryList(QDir::Files | QDir::Hidden);
+    QString match = closestName(info.fileName(), files, 1);
+    for (qsizetype i = 0; match.isNull() && i < files.size(); ++i)
+        if (QFileInfo(files.at(i)).completeBaseName().compare(info.completeBaseName(), Qt::CaseInsensitive) == 0)
+            match = files.at(i);
+    if (match.isNull())
+        return match;
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    return name.left(slash + 1) + match;
+}
+
+} // namespace
+
+struct SkinFileCheck::Context
+{
+    CheckReport& report;
+    QString path;            // skin.cfg as shown in the report
+    QSize faceSize { 0, 0 }; // the face as the lock screen loads it
+};
+
+SettingsFileScan::KeySet SkinFileCheck::keySet()
+{
+    SettingsFileScan::KeySet set { QStringLiteral("skin.cfg"), {} };
+    for (const SkinKey& key : skinFileKeys())
+        set.keys.append({ QString::fromLatin1(key.group), QString::fromLatin1(key.key) });
+    return set;
+}
+
+SkinFileCheck::SkinFileCheck(const QString& appDir, const QString& skin)
+    : m_skinDir(appDir + QLatin1String("skin/") + skin + QLatin1Char('/'))
+    , m_shownSkinDir(QLatin1String("skin/") + skin + QLatin1Char('/'))
+{
+}
+
+void SkinFileCheck::check(CheckReport& report) const
+{
+    const QString filePath = m_skinDir + QLatin1String("skin.cfg");
+    Context context { report, QDir::cleanPath(filePath) };
+
+    const QFileInfo info(filePath);
+    QString unreadable;
+    if (!info.exists())
+        unreadable = QStringLiteral("there is no such file");
+    else if (info.isDir())
+        unreadable = QStringLiteral("it is a folder");
+    else if (!info.isFile())
+        unreadable = QStringLiteral("it is not a regular file");
+    else if (!info.isReadable())
+        unreadable = QStringLiteral("permission denied");
+    if (!unreadable.isEmpty()) {
+        report.error(context.path, 1,
+                     QStringLiteral("cannot read the skin file (%1): every skin key takes its default, and no "
+                                    "frame is drawn at all")
+                         .arg(unreadable));
+        return;
+    }
+
+    const SettingsFileScan scan(IniDocument::fromFile(filePath), context.path, keySet(), ConfigFileCheck::keySet());
+    scan.reportLines(report);
+
+    QStringList reportedGroups;
+    for (const SkinKey& key : skinFileKeys()) {
+        const QString group = QString::fromLatin1(key.group);
+        const int groupLine = scan.groupLine(group);
+        if (groupLine == 0) {
+            if (reportedGroups.contains(group))
+                continue;
+            reportedGroups.append(group);
+            QStringList keys;
+            for (const SkinKey& k : skinFileKeys())
+                if (group == QLatin1String(k.group))
+                    keys.append(keyName(k));
+            const QString consequence =
+                keys.size() == 1
+                    ? QStringLiteral("%1 takes its default: %2").arg(keys.first(), QLatin1String(meaningOf(key).whenMissing))
+                    : QStringLiteral("%1 and %2 take their defaults")
+                          .arg(keys.first(keys.size() - 1).join(QLatin1String(", ")), keys.last());
+            report.error(context.path, 1, QStringLiteral("group [%1] is missing, so %2").arg(group, consequence));
+            continue;
+        }
+        const IniDocument::Line* line = scan.entry(group, keyName(key));
+        if (!line) {
+            report.error(context.path, groupLine,
+                         QStringLiteral("%1 is missing: %2").arg(keyName(key), QLatin1String(meaningOf(key).whenMissing)));
+            continue;
+        }
+        checkValue(context, key, *line);
+    }
+}
+
+void SkinFileCheck::checkValue(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    switch (meaningOf(key).role) {
+    case Role::Image:
+        checkImage(context, key, line);
+        break;
+    case Role::Colour:
+        checkColour(context, key, line);
+        break;
+    case Role::Length:
+    case Role::Width:
+    case Role::Size:
+    case Role::TextX:
+    case Role::TextY:
+        checkInteger(context, key, line);
+        break;
+    case Role::PlacementX:
+    case Role::PlacementY:
+        checkPlacement(context, key, line);
+        break;
+    case Role::Hint:
+        checkHint(context, key, line);
+        break;
+    case Role::Other:
+        if (key.kind == SkinKey::Integer && !ZConfig::toNumber(line.value))
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1 is not an integer, so -1 is used").arg(setting(key, line.value)));
+        break;
+    }
+}
+
+void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    const Meaning meaning = meaningOf(key);
+    const QString effect = QLatin1String(meaning.whenMissing);
+    if (line.value.isEmpty()) {
+        context.report.error(context.path, line.number, QStringLiteral("%1 is empty: %2").arg(keyName(key), effect));
+        return;
+    }
+
+    const QString shownPath = QDir::cleanPath(m_shownSkinDir + line.value);
+    const ImageProbe image = ImageProbe::of(m_skinDir + line.value);
+    QString problem;
+    switch (image.outcome) {
+    case ImageProbe::Loaded:
+        break;
+    case ImageProbe::Missing: {
+        problem = QStringLiteral("names no file (there is no %1)").arg(shownPath);
+        const QString match = closestFile(m_skinDir, line.value);
+        if (!match.isNull()) {
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1 %2: %3; did you mean %4?")
+                                     .arg(setting(key, line.value), problem, effect, quoted(match)));
+            return;
+        }
+        break;
+    }
+    case ImageProbe::Folder:
+        problem = QStringLiteral("names a folder, not an image file");
+        break;
+    case ImageProbe::NotAFile:
+        problem = QStringLiteral("names a device, FIFO or socket, not an image file");
+        break;
+    case ImageProbe::Unreadable:
+        problem = QStringLiteral("names a file that cannot be read (permission denied)");
+        break;
+    case ImageProbe::NotAnImage:
+        problem = QStringLiteral("names a file that is not an image the toolkit can read");
+        break;
+    case ImageProbe::TooLarge:
+        problem = QStringLiteral("names an image of %1 x %2 pixels, beyond the toolkit's image allocation limit "
+                                 "of %3 MiB, so it is not loaded")
+                      .arg(number(image.size.width()), number(image.size.height()), number(image.limitMiB));
+        break;
+    case ImageProbe::Broken:
+        problem = QStringLiteral("names a %1 file whose image data cannot be decoded").arg(image.format);
+        break;
+    }
+    if (!problem.isEmpty()) {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 %2: %3").arg(setting(key, line.value), problem, effect));
+        return;
+    }
+
+    if (key.textField == &SkinSettings::clockImage) {
+        context.faceSize = image.size;
+    } else if (key.textField == &SkinSettings::background && image.size != QSize(ScreenWidth, ScreenHeight)) {
+        // Each frame is a copy of the background, drawn at the window's corner.
+        const bool covers = image.size.width() >= ScreenWidth && image.size.height() >= ScreenHeight;
+        context.report.warning(context.path, line.number,
+                               QStringLiteral("%1 is %2 x %3 pixels, not %4 x %5: %6")
+                                   .arg(setting(key, line.value), number(image.size.width()),
+                                        number(image.size.height()), number(ScreenWidth), number(ScreenHeight),
+                                        covers ? QStringLiteral("only its top-left part is shown")
+                                               : QStringLiteral("each frame has its size, so part of the screen "
+                                                                "is never drawn")));
+    }
+}
+
+void SkinFileCheck::checkColour(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    const QString& value = line.value;
+    if (ColourText::isDecimalColour(value))
+        return;
+    const Meaning meaning = meaningOf(key);
+    if (value.isEmpty()) {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 is empty: %2").arg(keyName(key), QLatin1String(meaning.whenMissing)));
+        return;
+    }
+
+    const int drawn = ColourText::drawnColour(value);
+    const QString outcome = setting(key, value);
+    if (ZConfig::toNumber(value)) {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 is outside 0 to %2 and draws %3")
+                                 .arg(outcome, number(ColourText::Largest), colourName(drawn)));
+        return;
+    }
+    const std::optional<int> intended = ColourText::intendedColour(value);
+    if (intended && *intended == drawn) {
+        context.report.warning(context.path, line.number,
+                               QStringLiteral("%1 is not a decimal colour; it draws %2 as meant, but write %3")
+                                   .arg(outcome, colourName(drawn), number(*intended)));
+    } else if (intended) {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 is not a decimal colour and draws %2; write %3")
+                                 .arg(outcome, colourName(drawn), number(*intended)));
+    } else {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 is not a decimal colour and draws %2; write 65536 x red + 256 x "
+                                            "green + blue in decimal, e.g. 16711680 for red")
+                                 .arg(outcome, colourName(drawn)));
+    }
+}
+
+void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    const Meaning meaning = meaningOf(key);
+    const QString subject = QLatin1String(meaning.subject);
+    const std::optional<int> value = ZConfig::toNumber(line.value);
+    if (!value) {
+        const QString problem =
+            line.value.isEmpty()
+                ? QStringLiteral("%1 is empty").arg(keyName(key))
+                : QStringLiteral("%1 is not an integer (an optional sign and decimal digits within 32 bits)")
+                      .arg(setting(key, line.value));
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1, so -1 is used: %2").arg(problem, QLatin1String(meaning.whenMissing)));
+        return;
+    }
+    const int n = *value;
+    const QString written = setting(key, line.value);
+    switch (meaning.role) {
+    case Role::Length:
+        if (n <= 0)
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1: a hand length must be 1 or more; %2 %3")
+                                     .arg(written, subject,
+                                          n == 0 ? QStringLiteral("shows as a dot")
+                                                 : QStringLiteral("points away from the time it shows")));
+        break;
+    case Role::Width:
+        if (n <= 0)
+            context.report.warning(context.path, line.number,
+                                   QStringLiteral("%1: %2 is drawn 1 pixel wide; write 1 if that is meant")
+                                       .arg(written, subject));
+        break;
+    case Role::Size:
+        if (n <= 0)
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1: a text size must be 1 or more; %2 is drawn in the toolkit's "
+                                                "default size")
+                                     .arg(written, subject));
+        break;
+    case Role::TextX:
+        if (n < 0 || n >= ScreenWidth)
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1 starts %2 off the %3-pixel-wide screen (x from 0 to %4)")
+                                     .arg(written, subject, number(ScreenWidth), number(ScreenWidth - 1)));
+        break;
+    case Role::TextY:
+        // The letters stand above their baseline: at y = 0 they are all
+        // above the screen, at y = 320 they end on its last row.
+        if (n <= 0 || n > ScreenHeight)
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1 puts the baseline of %2 off the %3-pixel-high screen (y from 1 "
+                                                "to %3)")
+                                     .arg(written, subject, number(ScreenHeight)));
+        break;
+    default:
+        break;
+    }
+}
+
+void SkinFileCheck::checkPlacement(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    const bool across = meaningOf(key).role == Role::PlacementX;
+    const char* start = across ? "left" : "top";
+    const char* end = across ? "right" : "bottom";
+    const QStringList keywords { QLatin1String(start), QLatin1String(end), QStringLiteral("center") };
+    const QStringList otherKeywords = across ? QStringList { QStringLiteral("top"), QStringLiteral("bottom") }
+                                             : QStringList { QStringLiteral("left"), QStringLiteral("right") };
+    const int screen = across ? ScreenWidth : ScreenHeight;
+    const int face = across ? context.faceSize.width() : context.faceSize.height();
+    const QString axis = across ? QStringLiteral("x") : QStringLiteral("y");
+    const QString written = setting(key, line.value);
+    // The placement exactly as the lock screen computes it.
+    const int position = placeClockAxis(line.value, start, end, screen, face);
+
+    if (!keywords.contains(line.value) && !ZConfig::toNumber(line.value)) {
+        const QString problem = line.value.isEmpty()
+                                    ? QStringLiteral("%1 is empty").arg(keyName(key))
+                                    : QStringLiteral("%1 is no keyword (%2) and no integer")
+                                          .arg(written, keywords.join(QLatin1String(", ")));
+        QString message = QStringLiteral("%1, so the clock face is placed at %2 = %3").arg(problem, axis, number(position));
+        const QString match = closestName(line.value, keywords);
+        if (!match.isNull())
+            message += QStringLiteral("; did you mean %1?").arg(quoted(match));
+        else if (otherKeywords.contains(line.value))
+            message += QStringLiteral("; %1 is a keyword of %2").arg(quoted(line.value),
+                                                                     across ? QStringLiteral("ClockTop")
+                                                                            : QStringLiteral("ClockLeft"));
+        context.report.error(context.path, line.number, message);
+        return;
+    }
+
+    // The hands turn about the middle of the face; with no face, about the
+    // placement point itself.
+    const int pivot = position + face / 2;
+    const QString extent = across ? QStringLiteral("%1-pixel-wide").arg(screen)
+                                  : QStringLiteral("%1-pixel-high").arg(screen);
+    if (pivot < 0 || pivot >= screen) {
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 puts the clock centre at %2 = %3, off the %4 screen")
+                                 .arg(written, axis, number(pivot), extent));
+    } else if (face > 0 && (position < 0 || position + face > screen)) {
+        const QString edge = position < 0 && position + face > screen ? QStringLiteral("both edges")
+                             : position < 0 ? (across ? QStringLiteral("the left edge") : QStringLiteral("the top edge"))
+                                            : (across ? QStringLiteral("the right edge") : QStringLiteral("the bottom edge"));
+        context.report.warning(context.path, line.number,
+                               QStringLiteral("%1 puts the clock face at %2 = %3 to %4, past %5 of the %6 screen")
+                                   .arg(written, axis, number(position), number(position + face - 1), edge,
+                                        extent));
+    }
+}
+
+void SkinFileCheck::checkHint(Context& context, const SkinKey& key, const IniDocument::Line& line) const
+{
+    // The reader keeps quotes; the hint would show them.
+    const QString& value = line.value;
+    if (value.size() >= 2 && ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+                              || (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\''))))) {
+        context.report.warning(context.path, line.number,
+                               QStringLiteral("%1: the quotes are shown as part of %2; values need no quotes")
+                                   .arg(keyName(key), QLatin1String(meaningOf(key).subject)));
+    }
+}

@@ -1,0 +1,109 @@
+#include "checkcommand.h"
+
+#include "command.h"
+#include "skin/skinchecker.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+int usageError(QTextStream& err, const QString& message)
+{
+    err << "lockctl check: " << message << '\n'
+        << "usage: lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)\n";
+    err.flush();
+    return lockctl::ExitUsage;
+}
+
+// The program folder in the form the lock screen derives it: ending in "/".
+QString asAppDir(const QString& dir)
+{
+    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+} // namespace
+
+QString checkCommandUsage()
+{
+    return QStringLiteral(
+        "usage: lockctl check [--app-dir DIR] [--skin NAME]\n"
+        "\n"
+        "Reads config.cfg and the skin it selects the way the lock screen does, and\n"
+        "reports what the lock screen would silently get wrong, one line per problem:\n"
+        "\n"
+        "    FILE:LINE: error: MESSAGE\n"
+        "    FILE:LINE: warning: MESSAGE\n"
+        "\n"
+        "then a summary (\"2 errors, 1 warning\" or \"no problems\").\n"
+        "\n"
+        "Errors: something shown or done differently from what the file asks for: a\n"
+        "missing group or key (reported on the line of its group, or on line 1), a\n"
+        "value that falls back to its default, a colour that is not a decimal\n"
+        "number, an image that cannot be loaded, a size or hand length of zero or\n"
+        "less, a clock centre or text baseline off the 240 x 320 screen, a Skin that\n"
+        "names no folder, a missing TimeOut.\n"
+        "Warnings: text that is ignored or suspicious: unknown groups and keys (with\n"
+        "a guess at what was meant), repeated keys, lines the reader ignores, a file\n"
+        "cut at 1 MiB, a hand width of zero or less, a TimeOut of zero or less or\n"
+        "under half a second, a clock face partly off the screen, a background not of\n"
+        "the screen's size.\n"
+        "\n"
+        "  --app-dir DIR   the program folder with config.cfg and skin/ (default: the\n"
+        "                  folder lockctl is installed in)\n"
+        "  --skin NAME     check skin/NAME instead of the skin config.cfg selects;\n"
+        "                  config.cfg then needs no Skin\n"
+        "\n"
+        "Exit codes: 0 no errors (warnings allowed), 1 errors found or no such skin\n"
+        "folder, 2 usage error.\n");
+}
+
+int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption appDirOption(QStringLiteral("app-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption skinOption(QStringLiteral("skin"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
+    parser.addOptions({ appDirOption, skinOption, helpOption });
+
+    if (!parser.parse(QStringList{ QStringLiteral("lockctl check") } + args))
+        return usageError(err, parser.errorText());
+    if (parser.isSet(helpOption)) {
+        out << checkCommandUsage();
+        out.flush();
+        return lockctl::ExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    if (parser.values(appDirOption).size() > 1 || parser.values(skinOption).size() > 1)
+        return usageError(err, QStringLiteral("--app-dir and --skin may be given once each"));
+
+    const QString dir = parser.isSet(appDirOption) ? parser.value(appDirOption)
+                                                   : QCoreApplication::applicationDirPath();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return usageError(err, QStringLiteral("'%1' is not a folder").arg(dir));
+    const QString appDir = asAppDir(dir);
+
+    QString skin;  // null: the skin config.cfg selects
+    if (parser.isSet(skinOption)) {
+        skin = parser.value(skinOption);
+        if (skin.isEmpty())
+            return usageError(err, QStringLiteral("--skin needs a skin name"));
+        const QString skinDir = appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
+        if (!QFileInfo(skinDir).isDir()) {
+            err << "lockctl check: there is no skin folder " << QDir::cleanPath(skinDir) << '\n';
+            err.flush();
+            return lockctl::ExitFailure;
+        }
+    }
+
+    const CheckReport report = SkinChecker(appDir, skin).check();
+    for (const CheckDiagnostic& diagnostic : report.diagnostics())
+        out << diagnostic.toString() << '\n';
+    out << report.summary() << '\n';
+    out.flush();
+    return report.errorCount() > 0 ? lockctl::ExitFailure : lockctl::ExitOk;
+}
