@@ -1,0 +1,79 @@
+# Installation extras and the Debian package.
+#
+# `cmake --install` into any prefix gives the program folder: lockapp,
+# lockctl, config.cfg, skin/ (installed by their own folders), and here the
+# README, its screenshot and the licence.
+#
+# CPack builds a Debian package that puts that folder at /opt/lockapp and adds
+# what only a system package needs, at fixed system paths: the systemd user
+# unit, the copyright file, the changelog and the lintian overrides. Those are
+# the "deb" component, which a plain `cmake --install` leaves out, because it
+# would write outside the prefix.
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+# The README shows this screenshot by its relative path.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png")
+
+set(LOCKAPP_PACKAGE_FOLDER /opt/lockapp)
+set(LOCKAPP_PACKAGE_MAINTAINER "The lockapp developers <lockapp@example.org>"
+    CACHE STRING "Maintainer field of the Debian package: NAME <ADDRESS>")
+
+set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
+
+# The unit starts the program where the package puts it.
+set(LOCKAPP_UNIT_FOLDER ${LOCKAPP_PACKAGE_FOLDER})
+configure_file(${PROJECT_SOURCE_DIR}/packaging/lockapp.service.in ${packaging_out}/lockapp.service @ONLY)
+
+# Debian wants a changelog compressed without a timestamp (gzip -9n). Its date
+# honours SOURCE_DATE_EPOCH, for reproducible packages.
+string(TIMESTAMP LOCKAPP_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${packaging_out}/changelog @ONLY)
+find_program(LOCKAPP_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${packaging_out}/changelog.gz
+    COMMAND ${LOCKAPP_GZIP} -9nf -k ${packaging_out}/changelog
+    DEPENDS ${packaging_out}/changelog
+    COMMENT "Compressing the package changelog"
+    VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${packaging_out}/changelog.gz)
+
+install(FILES ${packaging_out}/lockapp.service
+    DESTINATION /usr/lib/systemd/user COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${packaging_out}/changelog.gz
+    DESTINATION /usr/share/doc/lockapp COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+    DESTINATION /usr/share/lintian/overrides RENAME lockapp COMPONENT deb EXCLUDE_FROM_ALL)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lockapp)
+set(CPACK_PACKAGE_VENDOR "The lockapp developers")
+set(CPACK_PACKAGE_CONTACT "${LOCKAPP_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "skinnable lock screen for a 240x320 keypad phone")
+set(CPACK_PACKAGE_DESCRIPTION "lockapp stays hidden while the phone is in use and raises itself when the
+display is switched off, showing the skin's background, an analog clock,
+the digital time, the date, the Chinese lunar date and a hint line. The
+middle key, then the star key, dismisses it. Skins are INI files plus
+images. lockctl, the companion tool, is included.")
+set(CPACK_STRIP_FILES ON)
+
+# The program folder sits at /opt/lockapp; the deb component's absolute paths
+# land in the package through DESTDIR.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${LOCKAPP_PACKAGE_FOLDER})
+set(CPACK_PACKAGING_INSTALL_PREFIX ${LOCKAPP_PACKAGE_FOLDER})
+# Both components go into the one package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified deb)
+
+set(CPACK_DEBIAN_PACKAGE_NAME lockapp)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LOCKAPP_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries come from dpkg-shlibdeps; what is loaded at run time
+# (the platform plugins, the fonts the skins ask for, the session bus) is named.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei, fonts-dejavu-core, dbus")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
