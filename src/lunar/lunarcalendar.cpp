@@ -146,10 +146,11 @@ void GetDayOf(const tagDate& date, QString& strOut)
         const unsigned int word = lunarYearInfo[m];
         k = word > 4094 ? 12 : 11;
         for (n = k; n >= 0; n--) {
-            unsigned int shifted = word;
-            for (i = 1; i <= n; i++)
-                shifted = shifted / 2;
-            nBit = static_cast<int>(shifted % 2);
+            // Bit n of the word: the word halved n times, modulo 2, done as
+            // one shift of i places (halving in a loop took most of the
+            // conversion's time).
+            i = n;
+            nBit = static_cast<int>((word >> i) & 1u);
             if (nTheDate <= 29 + nBit) {
                 nIsEnd = 1;
                 break;
