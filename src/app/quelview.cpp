@@ -115,8 +115,11 @@ void quelView::composeFrame()
 {
     canvas = bgPixmap;
     // An assigned pixmap shares its data until written; detach so that
-    // drawing never alters the background.
-    canvas.detach();
+    // drawing never alters the background. Not a null one: after a failed
+    // load it holds an empty image, and the toolkit's detach() of a shared
+    // empty image dereferences a null pointer. Nothing draws on it anyway.
+    if (!canvas.isNull())
+        canvas.detach();
     // With no background there is nothing to draw on; the layers still run
     // (they read the clock and write their lines) into a sink that is thrown away.
     QPicture discarded;

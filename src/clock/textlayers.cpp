@@ -18,12 +18,14 @@ void quelView::drawDigital(QPainter& painter)
 void quelView::drawDate(QPainter& painter)
 {
     readClock();
-    const int year = curTime->tm_year + 1900;
+    // Wider than int: the C library breaks clocks down up to tm_year ==
+    // INT_MAX, where adding 1900 in int would overflow.
+    const long long year = curTime->tm_year + 1900LL;
     const int month = curTime->tm_mon + 1;
     const int day = curTime->tm_mday;
     applyTextStyle(painter, settings.dateSize, settings.dateColor);
     char text[64];
-    std::snprintf(text, sizeof text, "%4d/%02d/%02d", year, month, day);
+    std::snprintf(text, sizeof text, "%4lld/%02d/%02d", year, month, day);
     painter.drawText(settings.dateX, settings.dateY, QString::fromLatin1(text));
 }
 

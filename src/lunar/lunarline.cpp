@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QTextCodec>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 QTextCodec* gbk_codec = QTextCodec::codecForName("UTF-8");
@@ -25,7 +27,9 @@ void quelView::drawLunar(QPainter& painter)
     tagDate date;
     date.day = curTime->tm_mday;
     date.month = curTime->tm_mon + 1;
-    date.year = curTime->tm_year + 1900;
+    // tm_year + 1900 overflows int for the last years the C library breaks
+    // down; any year past INT_MAX is as far outside the table as INT_MAX.
+    date.year = int(std::min<long long>(curTime->tm_year + 1900LL, INT_MAX));
 
     QString lunar;
     GetDayOf(date, lunar);
