@@ -2,6 +2,7 @@
 
 #include "platform/zconfig.h"
 #include "skin/checkreport.h"
+#include "skin/settingsfilescan.h"
 #include "skin/namesuggestion.h"
 #include "skin/skinfilecheck.h"
 
@@ -37,16 +38,7 @@ QString ConfigFileCheck::check(CheckReport& report) const
     const QString filePath = m_appDir + QLatin1String("config.cfg");
     const QString path = QDir::cleanPath(filePath);
 
-    const QFileInfo info(filePath);
-    QString unreadable;
-    if (!info.exists())
-        unreadable = QStringLiteral("there is no such file");
-    else if (info.isDir())
-        unreadable = QStringLiteral("it is a folder");
-    else if (!info.isFile())
-        unreadable = QStringLiteral("it is not a regular file");
-    else if (!info.isReadable())
-        unreadable = QStringLiteral("permission denied");
+    const QString unreadable = whyUnreadable(filePath);
     if (!unreadable.isEmpty()) {
         report.error(path, 1,
                      QStringLiteral("cannot read the settings file (%1): %2")

@@ -3,6 +3,7 @@
 #include "checkreport.h"
 #include "namesuggestion.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -194,4 +195,18 @@ void SettingsFileScan::reportUnknownKey(CheckReport& report, const IniDocument::
     else if (otherFile)
         hint = QStringLiteral("; the lock screen reads %1 from %2").arg(quoted(otherFile->key), m_other.fileName);
     report.warning(m_path, line.number, unknown + hint);
+}
+
+QString whyUnreadable(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        return QStringLiteral("there is no such file");
+    if (info.isDir())
+        return QStringLiteral("it is a folder");
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    if (!info.isReadable())
+        return QStringLiteral("permission denied");
+    return QString();
 }

@@ -8,6 +8,10 @@
 
 class CheckReport;
 
+// Why a settings file cannot be read as one (no such file, a folder, not a
+// regular file, permission denied), or an empty text when it can.
+QString whyUnreadable(const QString& filePath);
+
 // Walks the lines of one settings file (config.cfg or a skin.cfg) against
 // the keys the lock screen reads from it. It reports what the reader drops or
 // what the lock screen never asks for, and remembers where each key is set;

@@ -3,6 +3,7 @@
 #include "platform/zconfig.h"
 #include "platform/zwidget.h"
 #include "skin/checkreport.h"
+#include "skin/settingsfilescan.h"
 #include "skin/clockplacement.h"
 #include "skin/colourtext.h"
 #include "skin/configfilecheck.h"
@@ -176,16 +177,7 @@ void SkinFileCheck::check(CheckReport& report) const
     const QString filePath = m_skinDir + QLatin1String("skin.cfg");
     Context context { report, QDir::cleanPath(filePath) };
 
-    const QFileInfo info(filePath);
-    QString unreadable;
-    if (!info.exists())
-        unreadable = QStringLiteral("there is no such file");
-    else if (info.isDir())
-        unreadable = QStringLiteral("it is a folder");
-    else if (!info.isFile())
-        unreadable = QStringLiteral("it is not a regular file");
-    else if (!info.isReadable())
-        unreadable = QStringLiteral("permission denied");
+    const QString unreadable = whyUnreadable(filePath);
     if (!unreadable.isEmpty()) {
         report.error(context.path, 1,
                      QStringLiteral("cannot read the skin file (%1): every skin key takes its default, and no "
