@@ -205,9 +205,7 @@ BENCHMARK(layer<&QuelViewAccess::drawNotify>)->Name("layer_notify")->Unit(benchm
 int main(int argc, char** argv)
 {
     // The lock screen's conditions, without a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    ZApplication::usePhoneScreenResolution();
+    ZApplication::useOffscreenPhoneScreen();
     qputenv("TZ", "UTC");
     tzset();
 

@@ -18,9 +18,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: framedigest APP_DIR\n");
         return 2;
     }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    ZApplication::usePhoneScreenResolution();
+    ZApplication::useOffscreenPhoneScreen();
     qputenv("TZ", "UTC");
     tzset();
     int qtArgc = 1;

@@ -67,6 +67,13 @@ void ZApplication::usePhoneScreenResolution()
         qputenv("QT_FONT_DPI", "72");
 }
 
+void ZApplication::useOffscreenPhoneScreen()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    usePhoneScreenResolution();
+}
+
 void ZApplication::setMainWidget(QWidget* widget)
 {
     if (m_mainWidget)

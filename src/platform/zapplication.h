@@ -23,6 +23,11 @@ public:
     // platforms disagree on the logical dpi (xcb, offscreen, framebuffer), so
     // the phone's is set for all of them unless QT_FONT_DPI is already set.
     static void usePhoneScreenResolution();
+
+    // For tools that compose frames without showing them: the offscreen
+    // platform (unless QT_QPA_PLATFORM is set) and the phone's resolution.
+    // Call before any application object exists.
+    static void useOffscreenPhoneScreen();
     ~ZApplication() override;
 
     // Makes the widget the main widget without showing it.

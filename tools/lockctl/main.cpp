@@ -117,9 +117,7 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app;
     const Subcommand* requested = requestedSubcommand(argc, argv);
     if (requested && requested->needsGui) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        ZApplication::usePhoneScreenResolution();
+        ZApplication::useOffscreenPhoneScreen();
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
