@@ -166,3 +166,14 @@ int countLines(const QByteArray& text, const QByteArray& line)
     }
     return count;
 }
+
+std::unique_ptr<ClassicWindow> openClassicWindow(const QByteArray& config)
+{
+    auto window = std::make_unique<ClassicWindow>();
+    window->folder.writeClassic();
+    if (!config.isEmpty())
+        window->folder.writeConfig(config);
+    window->view = std::make_unique<quelView>(window->folder.programPath());
+    window->out = std::make_unique<StdoutCapture>();
+    return window;
+}

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "../common/appfolder.h"
+#include "../common/stdoutcapture.h"
+
+#include "app/quelview.h"
 #include "platform/qcstring.h"
 
 #include <QByteArray>
 #include <QtGlobal>
 
-class quelView;
-class StdoutCapture;
+#include <memory>
 
 // Figures and helpers shared by the robustness tests: memory from
 // /proc/self/status, messages on the system channel, and one lock cycle driven
@@ -52,3 +55,14 @@ void verifyLockCycle(quelView& view, StdoutCapture& out, CycleFigures* figures);
 // The number of complete lines equal to `line` in a diagnostic text, where
 // each line is written as "\nTEXT\n" or "TEXT\n".
 int countLines(const QByteArray& text, const QByteArray& line);
+
+// The classic skin in a throw-away program folder, its window, and a capture
+// of the window's lines that starts once the window is constructed.
+struct ClassicWindow
+{
+    AppFolder folder;
+    std::unique_ptr<StdoutCapture> out;
+    std::unique_ptr<quelView> view;
+};
+// `config` replaces the classic config.cfg when it is not empty.
+std::unique_ptr<ClassicWindow> openClassicWindow(const QByteArray& config = QByteArray());

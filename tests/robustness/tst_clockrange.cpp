@@ -28,13 +28,7 @@ private slots:
     void clockJumpsBackward();
 
 private:
-    struct Window
-    {
-        AppFolder folder;
-        std::unique_ptr<StdoutCapture> out;
-        std::unique_ptr<quelView> view;
-    };
-    static std::unique_ptr<Window> open();
+    static std::unique_ptr<ClassicWindow> open() { return openClassicWindow(); }
 };
 
 namespace {
@@ -81,15 +75,6 @@ QList<int> lunarLengths(const QByteArray& text)
 constexpr qint64 LastBrokenDown = 67768036191676799LL;    // 2147485547-12-31 23:59:59, tm_year == INT_MAX
 constexpr qint64 FirstBrokenDown = -67768040609740800LL;  // -2147481748-01-01 00:00:00, tm_year == INT_MIN
 } // namespace
-
-std::unique_ptr<tst_ClockRange::Window> tst_ClockRange::open()
-{
-    auto window = std::make_unique<Window>();
-    window->folder.writeClassic();
-    window->view = std::make_unique<quelView>(window->folder.programPath());
-    window->out = std::make_unique<StdoutCapture>();
-    return window;
-}
 
 void tst_ClockRange::framesAtTheEdges_data()
 {

@@ -87,24 +87,11 @@ private slots:
     void keyBurst();
 
 private:
-    struct Window
+    static std::unique_ptr<ClassicWindow> open()
     {
-        AppFolder folder;
-        std::unique_ptr<StdoutCapture> out;
-        std::unique_ptr<quelView> view;
-    };
-    static std::unique_ptr<Window> open();
+        return openClassicWindow("[General]\nSkin=classic\nTimeOut=" + QByteArray::number(TimeOut) + "\n");
+    }
 };
-
-std::unique_ptr<tst_Flood::Window> tst_Flood::open()
-{
-    auto window = std::make_unique<Window>();
-    window->folder.writeClassic();
-    window->folder.writeConfig("[General]\nSkin=classic\nTimeOut=" + QByteArray::number(TimeOut) + "\n");
-    window->view = std::make_unique<quelView>(window->folder.programPath());
-    window->out = std::make_unique<StdoutCapture>();
-    return window;
-}
 
 void tst_Flood::initTestCase()
 {
