@@ -40,13 +40,7 @@ constexpr QRgb Second = 0xffff0000;
 std::unique_ptr<tst_Frame::Window> tst_Frame::open(QSize background)
 {
     auto window = std::make_unique<Window>();
-    window->folder.writeClassic(background, QSize(100, 100), QSize(21, 21));
-    QByteArray skin = AppFolder::classicSkin();
-    skin.replace("ClockTop=30", "ClockTop=center");
-    skin.replace("HourHeight=40", "HourHeight=50");
-    skin.replace("HourColor=16777215", "HourColor=65280");
-    skin.replace("MinColor=16777215", "MinColor=255");
-    window->folder.writeSkin(QStringLiteral("classic"), skin);
+    window->folder.writeHandProbe(background, QSize(100, 100), QSize(21, 21));
     window->view = std::make_unique<quelView>(window->folder.programPath());
     return window;
 }

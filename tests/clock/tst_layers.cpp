@@ -37,21 +37,14 @@ private:
     };
     // The classic skin with a face of `face` px centred on the screen, so the
     // pivot is (120, 160), and hands 50, 60 and 70 px long.
-    static std::unique_ptr<Window> open(QSize face = QSize(100, 100), QSize cap = QSize(21, 21),
-                                        const QByteArray& extraSkin = QByteArray());
+    static std::unique_ptr<Window> open(QSize face = QSize(100, 100), QSize cap = QSize(21, 21));
     static RecordingDevice::Recording record(quelView& view, void (QuelViewAccess::*layer)(QPainter&));
 };
 
-std::unique_ptr<tst_Layers::Window> tst_Layers::open(QSize face, QSize cap, const QByteArray& extraSkin)
+std::unique_ptr<tst_Layers::Window> tst_Layers::open(QSize face, QSize cap)
 {
     auto window = std::make_unique<Window>();
-    window->folder.writeClassic(QSize(240, 320), face, cap);
-    QByteArray skin = AppFolder::classicSkin();
-    skin.replace("ClockTop=30", "ClockTop=center");
-    skin.replace("HourHeight=40", "HourHeight=50");
-    skin.replace("HourColor=16777215", "HourColor=65280");
-    skin.replace("MinColor=16777215", "MinColor=255");
-    window->folder.writeSkin(QStringLiteral("classic"), skin + extraSkin);
+    window->folder.writeHandProbe(QSize(240, 320), face, cap);
     window->view = std::make_unique<quelView>(window->folder.programPath());
     return window;
 }

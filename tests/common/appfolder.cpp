@@ -80,3 +80,14 @@ void AppFolder::writeClassic(QSize background, QSize face, QSize cap)
     if (!cap.isEmpty())
         writeImage(QStringLiteral("skin/classic/cap.png"), cap, 0xC0C0C0);
 }
+
+void AppFolder::writeHandProbe(QSize background, QSize face, QSize cap)
+{
+    writeClassic(background, face, cap);
+    QByteArray skin = classicSkin();
+    skin.replace("ClockTop=30", "ClockTop=center");
+    skin.replace("HourHeight=40", "HourHeight=50");
+    skin.replace("HourColor=16777215", "HourColor=65280");
+    skin.replace("MinColor=16777215", "MinColor=255");
+    writeSkin(QStringLiteral("classic"), skin);
+}

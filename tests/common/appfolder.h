@@ -30,6 +30,11 @@ public:
     // given sizes (an empty size writes no file).
     void writeClassic(QSize background = QSize(240, 320), QSize face = QSize(150, 150), QSize cap = QSize(21, 21));
 
+    // The classic skin with the face centred on the screen (so a 100 px face
+    // turns its hands about (120, 160)), a 50 px hour hand and hands of three
+    // colours: hour green, minute blue, second red.
+    void writeHandProbe(QSize background, QSize face, QSize cap);
+
     static QByteArray classicSkin();
 
 private:
