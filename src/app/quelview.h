@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/qcstring.h"
+#include "clock/cachedtextline.h"
 #include "platform/zwidget.h"
 #include "skin/skinsettings.h"
 
@@ -51,6 +52,7 @@ private:
     void drawNotify(QPainter& painter);
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
+    bool frameCoversWindow() const;
 
     QString appDir;
     bool shown = false;
@@ -68,4 +70,9 @@ private:
     QPixmap centerPixmap;
     QPixmap canvas;
     struct tm* curTime = nullptr;
+    // Shaped text kept between frames for the lines that seldom change; the
+    // digital time changes every second and is drawn as it comes.
+    CachedTextLine dateLine;
+    CachedTextLine lunarLine;
+    CachedTextLine notifyLine;
 };

@@ -26,11 +26,11 @@ void quelView::drawDate(QPainter& painter)
     applyTextStyle(painter, settings.dateSize, settings.dateColor);
     char text[64];
     std::snprintf(text, sizeof text, "%4lld/%02d/%02d", year, month, day);
-    painter.drawText(settings.dateX, settings.dateY, QString::fromLatin1(text));
+    dateLine.draw(painter, settings.dateX, settings.dateY, QString::fromLatin1(text));
 }
 
 void quelView::drawNotify(QPainter& painter)
 {
     applyTextStyle(painter, settings.notifySize, settings.notifyColor);
-    painter.drawText(settings.notifyX, settings.notifyY, unlockArmed ? settings.notifyWord1 : settings.notifyWord0);
+    notifyLine.draw(painter, settings.notifyX, settings.notifyY, unlockArmed ? settings.notifyWord1 : settings.notifyWord0);
 }

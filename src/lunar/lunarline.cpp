@@ -38,7 +38,7 @@ void quelView::drawLunar(QPainter& painter)
     // The string holds UTF-8 bytes one per character; its Latin-1 form gives
     // the bytes back.
     const QByteArray bytes = lunar.toLatin1();
-    painter.drawText(settings.lunarX, settings.lunarY, ctr(bytes.constData()));
+    lunarLine.draw(painter, settings.lunarX, settings.lunarY, ctr(bytes.constData()));
 
     char line[48];
     std::snprintf(line, sizeof line, "\nlen:%d\n", static_cast<int>(lunar.size()));
