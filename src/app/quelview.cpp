@@ -33,6 +33,10 @@ quelView::quelView(const QString& path)
     connect(channel, SIGNAL(received(const QCString&,const QByteArray&)),
             this, SLOT(LcdMessage(const QCString&,const QByteArray&)));
 
+    // Every paint covers the window with the frame, so the toolkit's own
+    // fill of the window before each paint is wasted; paintEvent fills only
+    // what a frame leaves uncovered.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setFullScreenMode(true, true);
     readConfig();
     initImg();
@@ -136,12 +140,23 @@ void quelView::composeFrame()
     painter.end();
 }
 
+bool quelView::frameCoversWindow() const
+{
+    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= width() && canvas.height() >= height();
+}
+
 void quelView::paintEvent(QPaintEvent* e)
 {
     writeDiagnostic("\npaint\n");
     composeFrame();
     {
         QPainter window(this);
+        if (!frameCoversWindow()) {
+            // What the toolkit fills a window with before an ordinary paint.
+            window.setCompositionMode(QPainter::CompositionMode_Source);
+            window.fillRect(rect(), palette().brush(QPalette::Window));
+            window.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
         window.drawPixmap(0, 0, canvas);
     }
     writeDiagnostic("\npaint over\n");

@@ -19,6 +19,7 @@ private slots:
     void backgroundIsNeverDrawnOn();
     void smallerBackgroundGivesSmallerFrame();
     void missingBackgroundGivesNoFrame();
+    void windowShowsThroughTransparentBackground();
 
 private:
     struct Window
@@ -127,6 +128,26 @@ void tst_Frame::missingBackgroundGivesNoFrame()
     const QColor plain = window->view->palette().color(QPalette::Window);
     for (const QPoint probe : { QPoint(120, 95), QPoint(120, 160), QPoint(70, 230), QPoint(20, 20) })
         QCOMPARE(shown.pixelColor(probe), plain);
+}
+
+void tst_Frame::windowShowsThroughTransparentBackground()
+{
+    FixedClock clock("2026-03-07 00:00:00");
+    auto window = std::make_unique<Window>();
+    window->folder.writeHandProbe(QSize(240, 320), QSize(100, 100), QSize(21, 21));
+    // The left half clear, the right half opaque.
+    QImage background(240, 320, QImage::Format_ARGB32);
+    background.fill(Qt::transparent);
+    for (int y = 0; y < background.height(); ++y)
+        for (int x = 120; x < background.width(); ++x)
+            background.setPixel(x, y, Background);
+    QVERIFY(background.save(window->folder.path() + QStringLiteral("/skin/classic/back.png")));
+    window->view = std::make_unique<quelView>(window->folder.programPath());
+
+    window->view->resize(240, 320);
+    const QImage shown = window->view->grab().toImage();
+    QCOMPARE(shown.pixelColor(20, 20), window->view->palette().color(QPalette::Window));
+    QCOMPARE(shown.pixelColor(220, 20), QColor(QRgb(Background)));
 }
 
 QTEST_MAIN(tst_Frame)
