@@ -72,18 +72,25 @@ int slowdownFactor()
 
 bool sendSystemMessage(const QCString& message)
 {
+    // The bus thread posts the deliveries of one message to the receivers in
+    // this process one by one, in no set order, so the witness may hear it
+    // before the window does. A second message on a channel of our own is
+    // handled by the bus thread only after every delivery of the first was
+    // posted: once it arrives, the window has had its message.
     QCopChannel witness("EZX/System");
+    QCopChannel marker("lockapp-test/sync");
     int seen = 0;
+    bool synced = false;
     QObject::connect(&witness, &QCopChannel::received, [&] { ++seen; });
-    if (!QCopChannel::send("EZX/System", message))
+    QObject::connect(&marker, &QCopChannel::received, [&] { synced = true; });
+    if (!QCopChannel::send("EZX/System", message) || !QCopChannel::send("lockapp-test/sync", "sync"))
         return false;
     QDeadlineTimer deadline(10000);
-    while (seen == 0 && !deadline.hasExpired())
+    while (!synced && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    // The window subscribed before the witness; its delivery came first, but
-    // let whatever it posted (a repaint) run too.
+    // Let whatever the window posted (a repaint) run too.
     QCoreApplication::processEvents();
-    return seen == 1;
+    return synced && seen == 1;
 }
 
 bool waitForOutput(StdoutCapture& out, const QByteArray& needle, QByteArray* seen, int count, int timeoutMs)
