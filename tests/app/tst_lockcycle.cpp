@@ -2,10 +2,10 @@
 // private bus, key clicks with Qt's own keys, the unlock time-out.
 #include "../common/appfolder.h"
 #include "../common/stdoutcapture.h"
+#include "../common/systemmessage.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"
-#include "platform/qcopchannel.h"
 
 #include <QApplication>
 #include <QTest>
@@ -77,13 +77,7 @@ void tst_LockCycle::openWindow(const QByteArray& config)
 // Sends on the bus and waits until the window has handled it.
 void tst_LockCycle::send(const QCString& message, const QByteArray& data)
 {
-    QCopChannel witness("EZX/System");
-    int seen = 0;
-    connect(&witness, &QCopChannel::received, this, [&] { ++seen; });
-    QVERIFY(QCopChannel::send("EZX/System", message, data));
-    QTRY_COMPARE(seen, 1);
-    // The window's subscription was made first; let its delivery run too.
-    QCoreApplication::processEvents();
+    QVERIFY(sendSystemMessage(message, data));
 }
 
 QByteArray tst_LockCycle::waitForOutput(const QByteArray& needle)

@@ -2,6 +2,7 @@
 
 #include "../common/appfolder.h"
 #include "../common/stdoutcapture.h"
+#include "../common/systemmessage.h"
 
 #include "app/quelview.h"
 #include "platform/qcstring.h"
@@ -30,10 +31,6 @@ void releaseFreeHeap();
 bool memoryBoundsApply();
 // Sanitizer builds run several times slower; time bounds are scaled by this.
 int slowdownFactor();
-
-// Sends one message on "EZX/System" and returns once this process's own
-// subscription has received it and the window's delivery has run.
-bool sendSystemMessage(const QCString& message);
 
 // Reads what `out` captured into *seen until `needle` has appeared `count`
 // times in *seen. False after timeoutMs.
