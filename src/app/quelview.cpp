@@ -147,6 +147,7 @@ bool quelView::frameCoversWindow() const
 
 void quelView::paintEvent(QPaintEvent* e)
 {
+    const DiagnosticBatch frameLines;
     writeDiagnostic("\npaint\n");
     composeFrame();
     {

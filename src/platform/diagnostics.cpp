@@ -5,6 +5,24 @@
 
 namespace {
 bool diagnosticsEnabled = true;
+int openBatches = 0;
+
+void flushUnlessBatched()
+{
+    if (openBatches == 0)
+        std::fflush(stdout);
+}
+} // namespace
+
+DiagnosticBatch::DiagnosticBatch()
+{
+    ++openBatches;
+}
+
+DiagnosticBatch::~DiagnosticBatch()
+{
+    if (--openBatches == 0)
+        std::fflush(stdout);
 }
 
 void setDiagnosticsEnabled(bool enabled)
@@ -25,7 +43,7 @@ void writeDiagnostic(const QByteArray& text)
     if (!diagnosticsEnabled)
         return;
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    std::fflush(stdout);
+    flushUnlessBatched();
 }
 
 void writeDiagnostic(const char* text)
@@ -33,5 +51,5 @@ void writeDiagnostic(const char* text)
     if (!diagnosticsEnabled)
         return;
     std::fwrite(text, 1, std::strlen(text), stdout);
-    std::fflush(stdout);
+    flushUnlessBatched();
 }

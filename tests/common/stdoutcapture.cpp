@@ -22,6 +22,11 @@ StdoutCapture::~StdoutCapture()
 QByteArray StdoutCapture::take()
 {
     std::fflush(stdout);
+    return takeWritten();
+}
+
+QByteArray StdoutCapture::takeWritten()
+{
     QFile reader(m_file.fileName());
     if (!reader.open(QIODevice::ReadOnly))
         return {};

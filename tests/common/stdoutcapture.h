@@ -13,6 +13,9 @@ public:
 
     // Everything written since the last take().
     QByteArray take();
+    // What has reached the file since, without flushing the C library's
+    // buffer of standard output first.
+    QByteArray takeWritten();
 
 private:
     QTemporaryFile m_file;
