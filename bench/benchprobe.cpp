@@ -14,15 +14,12 @@
 //       is written. Each cycle is a real raise: the window is checked hidden
 //       before and visible after, then unlocked with Return and the keypad
 //       star typed through the X server.
-//   benchprobe wait PROGRAM SECONDS PLAINCLOCK [BACKGROUND]
+//   benchprobe wait PROGRAM SECONDS PLAINCLOCK
 //       CPU time of all threads (/proc/PID/task/*/schedstat) of lockapp,
 //       `xclock -analog -update 1` and PLAINCLOCK (a plain Qt widget that
 //       repaints every second), all on the same X server at once: SECONDS
 //       raised with the display on, then SECONDS hidden after an unlock.
-//       With BACKGROUND, a fourth window: PLAINCLOCK making a lock screen
-//       frame's two copies of that image at every paint (the frame's floor).
-//       Expects a 720x320 screen (960x320 with BACKGROUND): the 240x320
-//       windows side by side.
+//       Expects a 720x320 screen: the three 240x320 windows side by side.
 //   benchprobe memory PROGRAM RUNS
 //       Peak resident memory over one lock cycle (start, LCDOff, LCDOn, three
 //       frames, Return, star, hidden): VmHWM from /proc before the end, and
@@ -46,7 +43,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <spawn.h>
@@ -546,9 +542,9 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
         const std::string name = std::string("wait_") + phase + "_" + watched[i].name;
         printResult(name.c_str(), "ms/min", perMinute[i], "whole=" + std::to_string(mean));
     }
-    // Ratios to xclock (watched[1]) of the others, per sub-window and over
-    // the whole window.
-    for (size_t i : { size_t(0), size_t(2), size_t(3) }) {
+    // Ratios to xclock (watched[1]) and of the plain widget to xclock, per
+    // sub-window and over the whole window.
+    for (size_t i : { size_t(0), size_t(2) }) {
         if (i >= watched.size())
             continue;
         std::vector<double> ratios;
@@ -563,7 +559,7 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
     }
 }
 
-int waiting(const std::string& program, int seconds, const std::string& plainclock, const std::string& background)
+int waiting(const std::string& program, int seconds, const std::string& plainclock)
 {
     Child lockapp(lockappArgv(program), true);
     lockapp.expect("pix over!\n", 0);
@@ -572,9 +568,6 @@ int waiting(const std::string& program, int seconds, const std::string& plainclo
     // window on a screen larger than the phone's, sits at the left.
     Child xclock({ "xclock", "-analog", "-update", "1", "-geometry", "240x320+240+0" }, false);
     Child plain({ plainclock, "480", "0" }, false);
-    std::unique_ptr<Child> floor;
-    if (!background.empty())
-        floor = std::make_unique<Child>(std::vector<std::string> { plainclock, "720", "0", background }, false);
     std::this_thread::sleep_for(1500ms);
 
     size_t mark = lockapp.size();
@@ -587,9 +580,7 @@ int waiting(const std::string& program, int seconds, const std::string& plainclo
     lockapp.expect("\npaint over\n", on.end);
     std::this_thread::sleep_for(1500ms);
 
-    std::vector<Watched> watched = { { "lockapp", &lockapp }, { "xclock", &xclock }, { "plainclock", &plain } };
-    if (floor)
-        watched.push_back({ "floorclock", floor.get() });
+    const std::vector<Watched> watched = { { "lockapp", &lockapp }, { "xclock", &xclock }, { "plainclock", &plain } };
     const size_t raisedFrom = lockapp.size();
     const auto raised = cpuPerMinute(watched, seconds);
     const size_t frames = lockapp.count("\npaint over\n", raisedFrom, lockapp.size());
@@ -647,7 +638,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: benchprobe startup|raise|memory PROGRAM COUNT\n"
-                             "       benchprobe wait PROGRAM SECONDS PLAINCLOCK [BACKGROUND]\n");
+                             "       benchprobe wait PROGRAM SECONDS PLAINCLOCK\n");
         return 2;
     }
     const std::string& mode = args[0];
@@ -662,6 +653,6 @@ int main(int argc, char** argv)
     if (mode == "memory")
         return memory(program, count);
     if (mode == "wait" && args.size() > 3)
-        return waiting(program, count, args[3], args.size() > 4 ? args[4] : std::string());
+        return waiting(program, count, args[3]);
     die("unknown mode " + mode);
 }
