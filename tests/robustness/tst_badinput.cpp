@@ -45,7 +45,8 @@ constexpr int RaiseBoundMs = 3000;              // "LCDOff" sent until the first
 constexpr qint64 PeakBoundKb = 48 * 1024;        // transient, during construction and the cycle
 constexpr qint64 RetainedBoundKb = 8 * 1024;     // left behind once the window is gone
 constexpr int HangAfterMs = 10000;
-// A 1 MB hint is laid out again at every frame: slow, but never seconds.
+// A 1 MB hint is shaped at the first frame that shows it (the armed one in
+// the timed armed frame): slow, but never seconds.
 constexpr int HugeHintFrameBoundMs = 1500;
 constexpr qint64 HugeHintPeakBoundKb = 96 * 1024;
 
