@@ -9,6 +9,12 @@
 # unit, the copyright file, the changelog and the lintian overrides. Those are
 # the "deb" component, which a plain `cmake --install` leaves out, because it
 # would write outside the prefix.
+#
+# config.cfg is the one file a user edits. In the package it is a conffile,
+# /etc/lockapp/config.cfg, which dpkg keeps across upgrades (and asks about
+# when both sides changed it); /opt/lockapp/config.cfg is a link to it, so the
+# program still finds it beside itself. Debian wants links between top-level
+# folders absolute.
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 # The README shows this screenshot by its relative path.
@@ -40,6 +46,13 @@ install(FILES ${packaging_out}/lockapp.service
     DESTINATION /usr/lib/systemd/user COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${packaging_out}/changelog.gz
     DESTINATION /usr/share/doc/lockapp COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/config.cfg
+    DESTINATION /etc/lockapp COMPONENT deb EXCLUDE_FROM_ALL)
+file(MAKE_DIRECTORY ${packaging_out})
+file(CREATE_LINK /etc/lockapp/config.cfg ${packaging_out}/config.cfg SYMBOLIC)
+install(FILES ${packaging_out}/config.cfg
+    DESTINATION ${LOCKAPP_PACKAGE_FOLDER} COMPONENT deb EXCLUDE_FROM_ALL)
+file(WRITE ${packaging_out}/conffiles "/etc/lockapp/config.cfg\n")
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
     DESTINATION /usr/share/lintian/overrides RENAME lockapp COMPONENT deb EXCLUDE_FROM_ALL)
 
@@ -60,7 +73,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX ${LOCKAPP_PACKAGE_FOLDER})
 set(CPACK_PACKAGING_INSTALL_PREFIX ${LOCKAPP_PACKAGE_FOLDER})
-# Both components go into the one package.
+# Both components go into the one package; the "config" component's plain
+# config.cfg does not (the deb component brings the conffile and its link).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_COMPONENTS_ALL Unspecified deb)
@@ -75,5 +89,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei, fonts-dejavu-core, dbus")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)
 
 include(CPack)

@@ -51,7 +51,7 @@ app="$root/opt/lockapp"
 for file in lockapp lockctl; do
     [ -f "$app/$file" ] && [ -x "$app/$file" ] || fail "no executable opt/lockapp/$file"
 done
-for file in config.cfg README.md LICENSE docs/lock-screen-classic.png \
+for file in README.md LICENSE docs/lock-screen-classic.png \
         skin/classic/skin.cfg skin/night/skin.cfg \
         usr/lib/systemd/user/lockapp.service usr/share/doc/lockapp/copyright \
         usr/share/doc/lockapp/changelog.gz usr/share/lintian/overrides/lockapp; do
@@ -61,8 +61,18 @@ for file in config.cfg README.md LICENSE docs/lock-screen-classic.png \
     esac
 done
 # Nothing lands outside the program folder and the few system paths.
-stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|usr/lib/systemd/user/lockapp\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$)' || true)"
+stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|etc/lockapp/config\.cfg$|usr/lib/systemd/user/lockapp\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$)' || true)"
 [ -z "$stray" ] || fail "unexpected files in the package: $stray"
+
+# config.cfg is a conffile under /etc, which dpkg keeps across upgrades; the
+# program folder links to it. In this unpacked tree the link is pointed at the
+# tree's own /etc, as it resolves once installed.
+cmp -s "$root/etc/lockapp/config.cfg" "$build/config.cfg" || fail "etc/lockapp/config.cfg is not the bundled config.cfg"
+[ "$(readlink "$app/config.cfg")" = "/etc/lockapp/config.cfg" ] \
+    || fail "opt/lockapp/config.cfg is not a link to /etc/lockapp/config.cfg"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles 2>/dev/null | grep -qx /etc/lockapp/config.cfg \
+    || fail "etc/lockapp/config.cfg is not marked as a conffile"
+ln -sfn "$root/etc/lockapp/config.cfg" "$app/config.cfg"
 
 # The program folder is exactly what `cmake --install` gives any prefix.
 "$cmake" --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
