@@ -2,6 +2,7 @@
 // must produce; the bundled skins clean; exit codes; the built binary.
 
 #include "../common/appfolder.h"
+#include "lockctlrun.h"
 
 #include "checkcommand.h"
 #include "command.h"
@@ -20,22 +21,11 @@ namespace {
 const QByteArray Config = "[General]\nSkin=classic\nTimeOut=3000\n";
 const QString SkinFile = QStringLiteral("skin/classic/skin.cfg");
 
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = CommandResult;
 
 Result runCheck(const QStringList& args)
 {
-    Result r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.code = runCheckCommand(args, out, err);
-    out.flush();
-    err.flush();
-    return r;
+    return runInProcess(runCheckCommand, args);
 }
 
 // Replaces whole lines: each pair is (old lines, new lines), both with
@@ -136,11 +126,6 @@ void applyFixture(AppFolder& folder, const QString& fixture)
     } else {
         QFAIL(qPrintable(QStringLiteral("unknown fixture ") + fixture));
     }
-}
-
-QString lockctlPath()
-{
-    return QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl");
 }
 
 } // namespace

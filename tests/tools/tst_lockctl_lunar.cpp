@@ -1,6 +1,7 @@
 // Tests of "lockctl lunar FROM [TO]" and of lockctl's dispatch.
 
 #include "command.h"
+#include "lockctlrun.h"
 #include "lunarcommand.h"
 
 #include <QElapsedTimer>
@@ -10,50 +11,14 @@
 
 namespace {
 
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = CommandResult;
 
-// Runs the subcommand in-process.
 Result runLunar(const QStringList& args)
 {
-    Result r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.code = runLunarCommand(args, out, err);
-    out.flush();
-    err.flush();
-    return r;
+    return runInProcess(runLunarCommand, args);
 }
 
-QString lockctlPath()
-{
-    return QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl");
-}
 
-// Runs the built binary; stdout and stderr as raw bytes.
-struct ProcessResult
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProcessResult runLockctl(const QStringList& args)
-{
-    QProcess process;
-    process.start(lockctlPath(), args);
-    ProcessResult r;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
-        return r;
-    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // lockctl send and preview, through the built binary: messages reaching a
 // subscriber in another process, previews written, help and usage errors.
 #include "../common/appfolder.h"
+#include "lockctlrun.h"
 
 #include "platform/qcopchannel.h"
 
@@ -21,22 +22,15 @@ private slots:
     void previewOfAnotherSkin();
     void exitCodes_data();
     void exitCodes();
-
-private:
-    struct Result { int code; QByteArray out; QByteArray err; };
-    static Result lockctl(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 };
 
-tst_LockctlTools::Result tst_LockctlTools::lockctl(const QStringList& args, const QProcessEnvironment& env)
+namespace {
+using Result = ProcessResult;
+ProcessResult lockctl(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl"), args);
-    if (!process.waitForFinished(30000))
-        return { -1, {}, {} };
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-             process.readAllStandardError() };
+    return runLockctl(args, env);
 }
+} // namespace
 
 void tst_LockctlTools::sendReachesAnotherProcess()
 {
