@@ -123,6 +123,9 @@ void tst_LockctlTools::exitCodes_data()
     QTest::newRow("preview stray argument") << QStringList{ "preview", "extra" } << 2 << QByteArray("unexpected argument");
     QTest::newRow("preview sheet armed") << QStringList{ "preview", "--sheet", "--armed" } << 2 << QByteArray("--armed does not apply");
     QTest::newRow("preview no folder") << QStringList{ "preview", "--app-dir", "/nonexistent/lockapp" } << 2 << QByteArray("is not a folder");
+    // The same checks of --app-dir and --skin as lockctl check.
+    QTest::newRow("preview empty skin") << QStringList{ "preview", "--skin", "" } << 2 << QByteArray("--skin needs a skin name");
+    QTest::newRow("preview skin twice") << QStringList{ "preview", "--skin", "classic", "--skin", "night" } << 2 << QByteArray("may be given once each");
     QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << QByteArray("no skin folder");
     QTest::newRow("preview no background") << QStringList{ "preview", "--app-dir", QDir::tempPath() } << 1 << QByteArray("no loadable background image");
 }

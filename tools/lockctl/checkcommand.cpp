@@ -1,6 +1,7 @@
 #include "checkcommand.h"
 
 #include "command.h"
+#include "skinselection.h"
 #include "skin/skinchecker.h"
 
 #include <QCommandLineParser>
@@ -16,12 +17,6 @@ int usageError(QTextStream& err, const QString& message)
         << "usage: lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)\n";
     err.flush();
     return lockctl::ExitUsage;
-}
-
-// The program folder in the form the lock screen derives it: ending in "/".
-QString asAppDir(const QString& dir)
-{
-    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
 } // namespace
@@ -78,29 +73,17 @@ int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    if (parser.values(appDirOption).size() > 1 || parser.values(skinOption).size() > 1)
-        return usageError(err, QStringLiteral("--app-dir and --skin may be given once each"));
-
-    const QString dir = parser.isSet(appDirOption) ? parser.value(appDirOption)
-                                                   : QCoreApplication::applicationDirPath();
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        return usageError(err, QStringLiteral("'%1' is not a folder").arg(dir));
-    const QString appDir = asAppDir(dir);
-
-    QString skin;  // null: the skin config.cfg selects
-    if (parser.isSet(skinOption)) {
-        skin = parser.value(skinOption);
-        if (skin.isEmpty())
-            return usageError(err, QStringLiteral("--skin needs a skin name"));
-        const QString skinDir = appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
-        if (!QFileInfo(skinDir).isDir()) {
-            err << "lockctl check: there is no skin folder " << QDir::cleanPath(skinDir) << '\n';
-            err.flush();
-            return lockctl::ExitFailure;
-        }
+    const SkinSelection selection
+        = selectSkin(parser, appDirOption, skinOption, QCoreApplication::applicationDirPath());
+    if (selection.exitCode == lockctl::ExitUsage)
+        return usageError(err, selection.problem);
+    if (!selection.problem.isEmpty()) {
+        err << "lockctl check: " << selection.problem << '\n';
+        err.flush();
+        return selection.exitCode;
     }
 
-    const CheckReport report = SkinChecker(appDir, skin).check();
+    const CheckReport report = SkinChecker(selection.appDir, selection.skin).check();
     for (const CheckDiagnostic& diagnostic : report.diagnostics())
         out << diagnostic.toString() << '\n';
     out << report.summary() << '\n';

@@ -1,6 +1,7 @@
 #include "previewcommand.h"
 
 #include "command.h"
+#include "skinselection.h"
 #include "previewsheet.h"
 
 #include "app/framepreview.h"
@@ -82,19 +83,17 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
     const bool sheet = parser.isSet(sheetOption);
     if (sheet && parser.isSet(armedOption))
         return usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
-    const QString appDir = parser.isSet(appDirOption) ? parser.value(appDirOption) : defaultDir;
     const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
                                                       : (sheet ? QStringLiteral("sheet.png") : QStringLiteral("preview.png"));
-    if (!QFileInfo(appDir).isDir())
-        return usageError(err, QStringLiteral("'%1' is not a folder").arg(appDir));
-    const QString skin = parser.value(skinOption);
-    if (parser.isSet(skinOption) && !QFileInfo(QDir(appDir).filePath(QStringLiteral("skin/") + skin)).isDir()) {
-        err << "lockctl preview: there is no skin folder " << QDir(appDir).filePath(QStringLiteral("skin/") + skin)
-            << '\n';
-        return lockctl::ExitFailure;
+    const SkinSelection selection = selectSkin(parser, appDirOption, skinOption, defaultDir);
+    if (selection.exitCode == lockctl::ExitUsage)
+        return usageError(err, selection.problem);
+    if (!selection.problem.isEmpty()) {
+        err << "lockctl preview: " << selection.problem << '\n';
+        return selection.exitCode;
     }
 
-    FramePreview preview(appDir, skin);
+    FramePreview preview(selection.appDir, selection.skin);
     if (!preview.hasFrame()) {
         err << "lockctl preview: the skin in " << preview.skinDir()
             << " has no loadable background image, so the lock screen shows no frame"

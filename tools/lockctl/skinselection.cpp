@@ -1,0 +1,36 @@
+#include "skinselection.h"
+
+#include "command.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+SkinSelection selectSkin(const QCommandLineParser& parser, const QCommandLineOption& appDirOption,
+                         const QCommandLineOption& skinOption, const QString& defaultDir)
+{
+    SkinSelection selection;
+    const auto fail = [&](int exitCode, const QString& problem) {
+        selection.exitCode = exitCode;
+        selection.problem = problem;
+        return selection;
+    };
+    if (parser.values(appDirOption).size() > 1 || parser.values(skinOption).size() > 1)
+        return fail(lockctl::ExitUsage, QStringLiteral("--app-dir and --skin may be given once each"));
+
+    const QString dir = parser.isSet(appDirOption) ? parser.value(appDirOption) : defaultDir;
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return fail(lockctl::ExitUsage, QStringLiteral("'%1' is not a folder").arg(dir));
+    selection.appDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+
+    if (parser.isSet(skinOption)) {
+        const QString skin = parser.value(skinOption);
+        if (skin.isEmpty())
+            return fail(lockctl::ExitUsage, QStringLiteral("--skin needs a skin name"));
+        const QString skinDir = selection.appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
+        if (!QFileInfo(skinDir).isDir())
+            return fail(lockctl::ExitFailure, QStringLiteral("there is no skin folder ") + QDir::cleanPath(skinDir));
+        selection.skin = skin;
+    }
+    return selection;
+}
