@@ -8,8 +8,6 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 
 namespace {
 QString defaultDir;
