@@ -17,8 +17,8 @@
 # folders absolute.
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
-# The README shows this screenshot by its relative path.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png")
+# The README shows the screenshot and links the documents by relative paths.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
 
 set(LOCKAPP_PACKAGE_FOLDER /opt/lockapp)
 set(LOCKAPP_PACKAGE_MAINTAINER "The lockapp developers <lockapp@example.org>"
