@@ -162,7 +162,7 @@ int main(int argc, char** argv)
 
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    setDiagnosticsEnabled(false);
+    const SilencedDiagnostics silenced;
     setWallClockSource(fixedNow);
 
     const char* appDir = std::getenv("LOCKAPP_BENCH_APP_DIR");

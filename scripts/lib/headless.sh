@@ -37,6 +37,18 @@ headless_ensure_bus() {
     HEADLESS_PIDS+=("$(echo "$info" | sed -n 2p)")
 }
 
+# headless_start_bus_at SOCKET: a private session bus listening on the socket
+# path SOCKET (so that a new one can be started at the same address); exports
+# its address and sets HEADLESS_BUS_PID.
+headless_start_bus_at() {
+    local socket="$1" info
+    info="$(dbus-daemon --session --fork --address="unix:path=$socket" --print-address=1 --print-pid=1)" \
+        || headless_die "cannot start dbus-daemon at $socket"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$socket"
+    HEADLESS_BUS_PID="$(echo "$info" | sed -n 2p)"
+    HEADLESS_PIDS+=("$HEADLESS_BUS_PID")
+}
+
 # headless_start_lockapp PROGRAM LOGFILE [FAKETIME]: starts lockapp with its
 # standard output in LOGFILE. With FAKETIME ("2026-03-07 09:41:27") the wall
 # clock is frozen there while the monotonic clock runs, so timers still fire.
@@ -99,6 +111,60 @@ headless_wait_hidden() {
 # headless_key KEYSYM: a key press through the X server, as a user would.
 headless_key() {
     xdotool key --clearmodifiers "$1"
+}
+
+# headless_window_painted WINDOW: true when the window shows a picture, not
+# one flat colour (an unpainted window is uniform).
+headless_window_painted() {
+    local spread
+    spread="$(import -window "$1" png:- 2>/dev/null | convert png:- -format '%[fx:standard_deviation]' info: 2>/dev/null)" \
+        || return 1
+    awk -v s="$spread" 'BEGIN { exit !(s > 0.01) }'
+}
+
+# headless_raise_and_unlock PID [SECONDS]: a lock cycle seen from outside,
+# through the X server only (for when standard output cannot be read):
+# "LCDOff" (sent again every half second, for SECONDS at most, 10 by default,
+# while the bus may still be on its way back) raises a visible window that
+# shows a painted frame, Return then * typed as a user would hide it again.
+headless_raise_and_unlock() {
+    local pid="$1" seconds="${2:-10}" i window=""
+    for i in $(seq $((seconds * 2))); do
+        kill -0 "$pid" 2>/dev/null || headless_die "lockapp ended before it was raised"
+        dbus-send --session --type=signal /org/lockapp/Channel org.lockapp.Channel.message \
+            string:EZX/System string:LCDOff array:byte: 2>/dev/null || true
+        sleep 0.5
+        window="$(headless_lock_window)"
+        [ -n "$window" ] && break
+    done
+    [ -n "$window" ] || headless_die "\"LCDOff\" did not raise the lock window within $seconds s"
+    for i in $(seq 50); do
+        headless_window_painted "$window" && break
+        sleep 0.1
+    done
+    headless_window_painted "$window" || headless_die "the raised window shows no frame"
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    headless_key Return
+    sleep 0.3
+    headless_key KP_Multiply
+    headless_wait_hidden
+}
+
+# headless_terminate PID: SIGTERM must end lockapp with exit code 0 within a
+# second.
+headless_terminate() {
+    local pid="$1" i status=0
+    kill -TERM "$pid" || headless_die "lockapp is gone before SIGTERM"
+    for i in $(seq 20); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid" 2>/dev/null || true
+        headless_die "lockapp did not end within a second of SIGTERM"
+    fi
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || headless_die "lockapp exited with $status on SIGTERM"
 }
 
 headless_screenshot() {

@@ -1,5 +1,7 @@
 #include "appdir.h"
 
+#include <QFile>
+
 QString programDirectory(const QString& path, const QString& executableDir)
 {
     const qsizetype last = path.lastIndexOf(QLatin1Char('/'));
@@ -14,4 +16,11 @@ QString programDirectory(const QString& path, const QString& executableDir)
     if (dir.isEmpty() || dir == QLatin1String("."))
         return QString();
     return dir + QLatin1Char('/');
+}
+
+QString decodeProgramPath(const QByteArray& argument, bool* valid)
+{
+    const QString path = QFile::decodeName(argument);
+    *valid = QFile::encodeName(path) == argument;
+    return path;
 }

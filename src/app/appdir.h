@@ -7,3 +7,8 @@
 // no "/" at all (started through the search path) gives executableDir, the
 // folder of the running executable, with its trailing "/".
 QString programDirectory(const QString& path, const QString& executableDir);
+
+// The program path from the bytes it was started by (argv[0]), decoded as
+// the system decodes file names. *valid is false when the bytes are not valid
+// in that encoding (the folder then cannot be found by its decoded name).
+QString decodeProgramPath(const QByteArray& argument, bool* valid);

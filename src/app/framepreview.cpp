@@ -17,7 +17,6 @@ time_t previewClock()
 
 FramePreview::FramePreview(const QString& appDir, const QString& skin)
 {
-    setDiagnosticsEnabled(false);
     m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"));
     if (!skin.isEmpty())
         QuelViewAccess(*m_view).useSkin(skin);
@@ -27,7 +26,6 @@ FramePreview::~FramePreview()
 {
     m_view.reset();
     setWallClockSource(nullptr);
-    setDiagnosticsEnabled(true);
 }
 
 QString FramePreview::skinDir() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/diagnostics.h"
+
 #include <QImage>
 #include <QString>
 
@@ -27,5 +29,7 @@ public:
     QImage frame(time_t at, bool armed);
 
 private:
+    // Restores the caller's sink once the window is gone.
+    SilencedDiagnostics m_silenced;
     std::unique_ptr<quelView> m_view;
 };

@@ -1,15 +1,32 @@
+#include "app/appdir.h"
 #include "app/quelview.h"
+#include "app/standardstreams.h"
+#include "platform/buslink.h"
+#include "platform/diagnostics.h"
 #include "platform/zapplication.h"
+
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    const QString path = QString::fromLatin1(argv[0]);
+    prepareStandardStreams();
+    bool pathValid = true;
+    const QString path = decodeProgramPath(QByteArray(argv[0]), &pathValid);
     ZApplication::usePhoneScreenResolution();
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
+    if (!pathValid) {
+        writeWarning("warning: the program path \"" + escapedForLine(QByteArray(argv[0]))
+                     + "\" is not valid in the file-name encoding (UTF-8); its settings and skin may not be "
+                       "found\n");
+    }
     auto* view = new quelView(path);
     app->setMainWidget(view);
     const int result = app->exec();
     delete view;
+    // A connect call stuck on a bus that does not answer would hold up the
+    // toolkit's clean-up for as long as the bus stays silent.
+    if (BusLink::connectInProgress())
+        ::_exit(result);
     delete app;
     return result;
 }

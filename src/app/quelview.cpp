@@ -7,6 +7,7 @@
 #include "platform/zconfig.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPicture>
@@ -23,7 +24,8 @@ quelView::quelView(const QString& path)
     : ZKbMainWidget(nullptr, "quelView", 0)
 {
     appDir = programDirectory(path, QCoreApplication::applicationDirPath());
-    writeDiagnostic("\npath=" + appDir.toLocal8Bit() + "\n");
+    // The folder's own bytes, as the file system names it.
+    writeDiagnostic("\npath=" + QFile::encodeName(appDir) + "\n");
 
     shown = false;
     unlockArmed = false;
@@ -77,7 +79,9 @@ void quelView::LcdMessage(const QCString& msg, const QByteArray& /*data*/)
         shown = true;
         show();
     } else {
-        writeDiagnostic("\nmsg:" + msg + "\n");
+        // Any client on the bus names messages: a name must not be able to
+        // write lines of its own.
+        writeDiagnostic("\nmsg:" + escapedForLine(msg) + "\n");
     }
 }
 

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+struct BusConnectAttempt;
+
+// A connection to one D-Bus bus that outlives the bus: connecting never
+// blocks the event loop for long (the bus is first asked whether it answers at
+// all, within a bound, and the connect call itself runs on a thread of its
+// own), a lost bus is noticed, said once on standard error and reconnected
+// with a back-off, and an unreachable bus is tried again in the background.
+// Users subscribe again on connected().
+class BusLink : public QObject
+{
+    Q_OBJECT
+public:
+    // How long the first attempt may hold up its caller, and how long a bus
+    // has to answer.
+    static constexpr int ConnectTimeoutMs = 2000;
+    // Back-off between attempts while the bus is away.
+    static constexpr int FirstRetryMs = 250;
+    static constexpr int LongestRetryMs = 2000;
+
+    // A link to the bus at `address` (a D-Bus address); with an empty address
+    // nothing is ever tried (and nothing is started: no autolaunch). The
+    // first attempt is made here and waited for at most ConnectTimeoutMs.
+    explicit BusLink(const QByteArray& address, QObject* parent = nullptr);
+    ~BusLink() override;
+
+    // The process's link to the session bus (DBUS_SESSION_BUS_ADDRESS),
+    // made on first use.
+    static BusLink& session();
+
+    // True while a connect call runs on its thread: the toolkit's bus thread
+    // may then be stuck in it, and a process that ends must not wait for it
+    // (leave with _exit).
+    static bool connectInProgress();
+
+    QByteArray address() const { return m_address; }
+    bool isConnected() const;
+    // The current connection; not connected while the bus is away.
+    QDBusConnection connection() const;
+    // Why the last attempt failed ("" after a success).
+    QString lastError() const { return m_lastError; }
+
+signals:
+    // A (new) connection is there: subscriptions are to be made on it.
+    void connected();
+    // The connection went away; connected() follows once the bus is back.
+    void lost();
+
+private slots:
+    void onDisconnected();
+    void startAttempt();
+    void pollAttempt();
+
+private:
+    void finishAttempt();
+    void retryLater();
+
+    QByteArray m_address;
+    QString m_name;
+    QString m_lastError;
+    std::shared_ptr<BusConnectAttempt> m_attempt;
+    QTimer m_attemptPoll;
+    QTimer m_retry;
+    int m_retryMs = FirstRetryMs;
+    bool m_lossReported = false;
+};

@@ -1,0 +1,140 @@
+// A channel on a bus link that loses its bus: a private dbus-daemon killed and
+// started again at the same address, stopped (it accepts connections and
+// never answers), or not there yet. Construction never waits much longer
+// than the connect bound, and once a bus answers again the channel receives.
+#include "platform/buslink.h"
+#include "platform/qcopchannel.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+// A dbus-daemon of its own at a fixed socket path.
+class PrivateBus
+{
+public:
+    explicit PrivateBus(const QString& socket) : m_socket(socket) {}
+    ~PrivateBus() { stop(); }
+
+    QByteArray address() const { return "unix:path=" + m_socket.toUtf8(); }
+
+    bool start()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       { "--session", "--nofork", "--address=" + QString::fromUtf8(address()), "--print-address=1" });
+        // The daemon prints its address once it listens.
+        return m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000);
+    }
+    void stop()
+    {
+        if (m_daemon.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    void pause() { ::kill(pid_t(m_daemon.processId()), SIGSTOP); }
+    void resume() { ::kill(pid_t(m_daemon.processId()), SIGCONT); }
+
+private:
+    QString m_socket;
+    QProcess m_daemon;
+};
+
+// Sends one message over a connection of its own, as another client would.
+bool sendFromAnotherClient(const QByteArray& address, const QCString& msg)
+{
+    static int serial = 0;
+    const QString name = QStringLiteral("sender-%1").arg(++serial);
+    bool sent = false;
+    {
+        const QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(address), name);
+        sent = QCopChannel::send(bus, "EZX/System", msg, QByteArray());
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return sent;
+}
+} // namespace
+
+class tst_BusLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void channelHearsAgainOnceTheBusAnswers_data();
+    void channelHearsAgainOnceTheBusAnswers();
+    void noAddressTriesNothing();
+};
+
+void tst_BusLink::channelHearsAgainOnceTheBusAnswers_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("killed and started again") << QStringLiteral("restarted");
+    QTest::newRow("stopped at start") << QStringLiteral("stopped");
+    QTest::newRow("not there at start") << QStringLiteral("absent");
+}
+
+void tst_BusLink::channelHearsAgainOnceTheBusAnswers()
+{
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    PrivateBus bus(dir.filePath(QStringLiteral("bus")));
+    if (fault != QLatin1String("absent"))
+        QVERIFY(bus.start());
+    if (fault == QLatin1String("stopped"))
+        bus.pause();
+
+    QElapsedTimer clock;
+    clock.start();
+    BusLink link(bus.address());
+    QCopChannel channel("EZX/System", nullptr, nullptr, link);
+    const qint64 constructionMs = clock.elapsed();
+    qInfo("figures: %s: link and channel made in %lld ms", qPrintable(fault), constructionMs);
+    QVERIFY2(constructionMs < BusLink::ConnectTimeoutMs + 1500, "the connect bound was not kept");
+    QSignalSpy received(&channel, &QCopChannel::received);
+    QSignalSpy connected(&link, &BusLink::connected);
+
+    if (fault == QLatin1String("restarted")) {
+        QVERIFY(channel.isConnected());
+        QVERIFY(sendFromAnotherClient(bus.address(), "before"));
+        QTRY_COMPARE(received.size(), 1);
+        QSignalSpy lost(&link, &BusLink::lost);
+        bus.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+        QVERIFY(!channel.isConnected());
+        QVERIFY(bus.start());
+    } else {
+        QVERIFY(!channel.isConnected());
+        QVERIFY(!link.lastError().isEmpty());
+        if (fault == QLatin1String("stopped"))
+            bus.resume();
+        else
+            QVERIFY(bus.start());
+    }
+    clock.restart();
+    QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 8000);
+    qInfo("figures: %s: connected again %lld ms after the bus answered", qPrintable(fault), clock.elapsed());
+    QVERIFY(channel.isConnected());
+    QVERIFY(sendFromAnotherClient(bus.address(), "after"));
+    QTRY_VERIFY(!received.isEmpty() && received.last().at(0).toByteArray() == "after");
+}
+
+void tst_BusLink::noAddressTriesNothing()
+{
+    QElapsedTimer clock;
+    clock.start();
+    BusLink link{ QByteArray() };
+    QVERIFY(clock.elapsed() < 500);
+    QVERIFY(!link.isConnected());
+    QSignalSpy connected(&link, &BusLink::connected);
+    QTest::qWait(600);
+    QCOMPARE(connected.size(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_BusLink)
+#include "tst_buslink.moc"
