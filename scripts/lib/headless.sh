@@ -134,7 +134,7 @@ headless_raise_and_unlock() {
         dbus-send --session --type=signal /org/lockapp/Channel org.lockapp.Channel.message \
             string:EZX/System string:LCDOff array:byte: 2>/dev/null || true
         sleep 0.5
-        window="$(headless_lock_window)"
+        window="$(headless_lock_window || true)"
         [ -n "$window" ] && break
     done
     [ -n "$window" ] || headless_die "\"LCDOff\" did not raise the lock window within $seconds s"
@@ -143,11 +143,18 @@ headless_raise_and_unlock() {
         sleep 0.1
     done
     headless_window_painted "$window" || headless_die "the raised window shows no frame"
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
-    headless_key Return
-    sleep 0.3
-    headless_key KP_Multiply
-    headless_wait_hidden
+    # A window just mapped may not have the focus yet and lose a key: the
+    # pair is typed again (three tries) while the window stays up.
+    for i in 1 2 3; do
+        xdotool windowfocus --sync "$window" 2>/dev/null || true
+        headless_key Return
+        headless_key KP_Multiply
+        for _ in $(seq 40); do
+            [ -z "$(headless_lock_window || true)" ] && return 0
+            sleep 0.05
+        done
+    done
+    headless_die "Return then * did not hide the lock window"
 }
 
 # headless_terminate PID: SIGTERM must end lockapp with exit code 0 within a

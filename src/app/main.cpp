@@ -19,6 +19,13 @@ int main(int argc, char** argv)
                      + "\" is not valid in the file-name encoding (UTF-8); its settings and skin may not be "
                        "found\n");
     }
+    // The toolkit's own users of the session bus (the accessibility bridge,
+    // when the event loop starts) connect without any bound and would hang on
+    // a bus that does not answer. When ours could not be reached, they are
+    // given an address that fails at once; the lock screen's own link keeps
+    // trying the real one.
+    if (!BusLink::session().isConnected() && !BusLink::session().address().isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     auto* view = new quelView(path);
     app->setMainWidget(view);
     const int result = app->exec();
