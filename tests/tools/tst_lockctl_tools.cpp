@@ -5,17 +5,26 @@
 
 #include "platform/qcopchannel.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 class tst_LockctlTools : public QObject
 {
     Q_OBJECT
 private slots:
     void sendReachesAnotherProcess();
+    void sendWithoutBusFails_data();
     void sendWithoutBusFails();
     void previewWritesTheFrame();
     void previewSheetHoldsTenFrames();
@@ -48,16 +57,59 @@ void tst_LockctlTools::sendReachesAnotherProcess()
     QCOMPARE(spy[1][1].toByteArray(), QByteArray("some data"));
 }
 
+void tst_LockctlTools::sendWithoutBusFails_data()
+{
+    QTest::addColumn<QString>("bus");
+    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<int>("withinMs");
+    // No address: nothing is started (libdbus would autolaunch a bus with a
+    // display set), it says so at once.
+    QTest::newRow("no address") << QStringLiteral("none") << QByteArray("DBUS_SESSION_BUS_ADDRESS is not set") << 1500;
+    QTest::newRow("no address, a display set") << QStringLiteral("none, display")
+                                               << QByteArray("DBUS_SESSION_BUS_ADDRESS is not set") << 1500;
+    QTest::newRow("nobody listening") << QStringLiteral("absent") << QByteArray("the message was not sent") << 4000;
+    // Accepts connections (the kernel's backlog) and never answers, like a
+    // stopped bus: it gives up after its time-out.
+    QTest::newRow("never answers") << QStringLiteral("silent") << QByteArray("no answer") << 8000;
+}
+
 void tst_LockctlTools::sendWithoutBusFails()
 {
+    QFETCH(QString, bus);
+    QFETCH(QByteArray, said);
+    QFETCH(int, withinMs);
     QTemporaryDir runtime;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.remove(QStringLiteral("DISPLAY"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    if (bus == QLatin1String("none, display"))
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+
+    const QByteArray socketPath = QFile::encodeName(runtime.filePath(QStringLiteral("bus")));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QVERIFY(listener >= 0);
+    const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+    if (bus == QLatin1String("silent")) {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(socketPath.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+        QVERIFY(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 8) == 0);
+    }
+    if (bus == QLatin1String("absent") || bus == QLatin1String("silent"))
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8("unix:path=" + socketPath));
+
+    QElapsedTimer clock;
+    clock.start();
     const Result result = lockctl({ "send", "EZX/System", "LCDOff" }, env);
+    const qint64 elapsed = clock.elapsed();
+    qInfo("figures: %s: exit %d after %lld ms", qPrintable(bus), result.code, elapsed);
     QCOMPARE(result.code, 1);
     QVERIFY2(result.err.contains("cannot reach the D-Bus session bus"), result.err.constData());
+    QVERIFY2(result.err.contains(said), result.err.constData());
+    QVERIFY2(elapsed < withinMs, QByteArray::number(elapsed).constData());
 }
 
 void tst_LockctlTools::previewWritesTheFrame()
