@@ -182,6 +182,8 @@ headless_cleanup() {
     local pid
     for pid in "${HEADLESS_PIDS[@]}"; do
         kill "$pid" 2>/dev/null || true
+        # A stopped process (a bus a test stopped) ends only once continued.
+        kill -CONT "$pid" 2>/dev/null || true
     done
     wait 2>/dev/null || true
 }
