@@ -47,18 +47,16 @@ QImage::Format windowFormat = QImage::Format_RGB32;
 
 // The clock of the frame benchmarks: it moves on one second per frame, as on
 // the lock screen, so each frame draws a new time.
+// 2026-03-07 09:41:27 UTC: every digit and hand away from zero.
+constexpr time_t FirstSecond = 1772876487;
 time_t frameSecond = 0;
-
-time_t fixedNow()
-{
-    // 2026-03-07 09:41:27 UTC: every digit and hand away from zero.
-    return 1772876487 + frameSecond;
-}
+FixedWallClock frameClock(FirstSecond);
 
 void nextFrame()
 {
     // Wraps after an hour, staying on one date.
     frameSecond = (frameSecond + 1) % 3600;
+    frameClock.set(FirstSecond + frameSecond);
 }
 
 void composeFrame(benchmark::State& state)
@@ -163,11 +161,11 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     const SilencedDiagnostics silenced;
-    setWallClockSource(fixedNow);
 
     const char* appDir = std::getenv("LOCKAPP_BENCH_APP_DIR");
     auto window = std::make_unique<quelView>(QString::fromLocal8Bit(appDir ? appDir : LOCKAPP_STAGE_DIR)
-                                             + QLatin1String("/lockapp"));
+                                             + QLatin1String("/lockapp"),
+                                             frameClock);
     view = window.get();
     QuelViewAccess(*view).useSkin(QStringLiteral("classic"));
     if (QuelViewAccess(*view).background().isNull()) {

@@ -4,15 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-double medianOf(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 void SummaryReporter::ReportRuns(const std::vector<Run>& reports)
 {
     for (const Run& run : reports) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "benchstats.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -15,8 +17,6 @@ struct BenchFigure
     std::vector<double> cpu;   // CPU time per iteration, one entry per repetition
     std::vector<double> real;  // wall time per iteration, one entry per repetition
 };
-
-double medianOf(std::vector<double> values);
 
 class SummaryReporter : public benchmark::ConsoleReporter
 {

@@ -3,21 +3,12 @@
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"
 #include "platform/diagnostics.h"
-#include "platform/wallclock.h"
 
 #include <QDir>
 
-namespace {
-time_t previewTime = 0;
-time_t previewClock()
-{
-    return previewTime;
-}
-} // namespace
-
 FramePreview::FramePreview(const QString& appDir, const QString& skin)
 {
-    m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"));
+    m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"), m_clock);
     if (!skin.isEmpty())
         QuelViewAccess(*m_view).useSkin(skin);
 }
@@ -25,7 +16,6 @@ FramePreview::FramePreview(const QString& appDir, const QString& skin)
 FramePreview::~FramePreview()
 {
     m_view.reset();
-    setWallClockSource(nullptr);
 }
 
 QString FramePreview::skinDir() const
@@ -40,11 +30,9 @@ bool FramePreview::hasFrame() const
 
 QImage FramePreview::frame(time_t at, bool armed)
 {
-    previewTime = at;
-    setWallClockSource(previewClock);
+    m_clock.set(at);
     QuelViewAccess access(*m_view);
     access.setUnlockArmed(armed);
     m_view->composeFrame();
-    setWallClockSource(nullptr);
     return access.canvas().toImage();
 }

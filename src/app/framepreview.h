@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/diagnostics.h"
+#include "platform/wallclock.h"
 
 #include <QImage>
 #include <QString>
@@ -31,5 +32,7 @@ public:
 private:
     // Restores the caller's sink once the window is gone.
     SilencedDiagnostics m_silenced;
+    // The window reads the time from this clock, set for each frame.
+    FixedWallClock m_clock;
     std::unique_ptr<quelView> m_view;
 };

@@ -13,15 +13,19 @@
 #include <QPicture>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 constexpr int MiddleKey = 4100;
 constexpr int StarKey = 42;
 } // namespace
 
-quelView::quelView(const QString& path)
+quelView::quelView(const QString& path, const WallClock& clock)
     : ZKbMainWidget(nullptr, "quelView", 0)
+    , wallClock(clock)
+    , ticker(*this, clock)
 {
     appDir = programDirectory(path, QCoreApplication::applicationDirPath());
     // The folder's own bytes, as the file system names it.
@@ -43,17 +47,19 @@ quelView::quelView(const QString& path)
     readConfig();
     initImg();
     readClock();
-    // A precise timer: a coarse one may drift a tick across a second
-    // boundary, and the clock would then skip or repeat a second.
-    startTimer(1000, Qt::PreciseTimer);
+    damage.expectChanges(handsReach());
+    // The repeating 1000 ms timer, started just after the next second begins.
+    ticker.align();
 }
 
 quelView::~quelView() = default;
 
 void quelView::readClock()
 {
-    const time_t now = wallClockNow();
-    curTime = localtime(&now);
+    const time_t now = wallClock.now();
+    // Into the window's own record: the C library's localtime() checks the
+    // time-zone file at every call, composeFrame() has it checked once a frame.
+    curTime = localtime_r(&now, &clockReading);
     if (!curTime) {
         // A clock beyond what the C library can break down: show the epoch
         // rather than read through a null pointer.
@@ -72,6 +78,9 @@ void quelView::LcdMessage(const QCString& msg, const QByteArray& /*data*/)
     if (msg == "LCDOn") {
         lcdOn = true;
         update();
+        // The ticks may have drifted off the second while the display was
+        // off (a suspend, the clock set): the next one falls on it again.
+        ticker.align();
         writeDiagnostic("\nLCDOn\n");
     } else if (msg == "LCDOff") {
         writeDiagnostic("\nLCDOff\n");
@@ -113,14 +122,19 @@ void quelView::midKeyTimeOut()
     update();
 }
 
-void quelView::timerEvent(QTimerEvent* /*e*/)
+void quelView::timerEvent(QTimerEvent* e)
 {
+    // Only the part of the window where frames change is repainted; the
+    // frame is composed whole all the same.
     if (shown && lcdOn)
-        update();
+        update(frameCoversWindow() ? damage.tickRegion(rect()) : QRegion(rect()));
+    ticker.onTimer(e->timerId());
 }
 
 void quelView::composeFrame()
 {
+    // A change of the time zone (or of its file) shows from this frame on.
+    tzset();
     canvas = bgPixmap;
     // An assigned pixmap shares its data until written; detach so that
     // drawing never alters the background. Not a null one: after a failed
@@ -144,6 +158,19 @@ void quelView::composeFrame()
     painter.end();
 }
 
+QRect quelView::handsReach() const
+{
+    const auto square = [](int x, int y, int length, int width) {
+        const long long reach = std::min<long long>(std::llabs(length) + std::max(width, 1) + 2, 1 << 16);
+        return QRect(QPoint(int(x - reach), int(y - reach)), QPoint(int(x + reach), int(y + reach)));
+    };
+    const int pivotX = clockX + clockPixmap.width() / 2;
+    const int pivotY = clockY + clockPixmap.height() / 2;
+    return square(pivotX, pivotY, settings.hourHeight, settings.hourWidth)
+            | square(centerX, centerY, settings.minHeight, settings.minWidth)
+            | square(centerX, centerY, settings.secHeight, settings.secWidth);
+}
+
 bool quelView::frameCoversWindow() const
 {
     return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= width() && canvas.height() >= height();
@@ -162,7 +189,18 @@ void quelView::paintEvent(QPaintEvent* e)
             window.fillRect(rect(), palette().brush(QPalette::Window));
             window.setCompositionMode(QPainter::CompositionMode_SourceOver);
         }
+        // One copy of the whole frame, clipped by the toolkit to the part
+        // being repainted.
         window.drawPixmap(0, 0, canvas);
+    }
+    if (frameCoversWindow()) {
+        // Where the frame differs from the window beyond the part repainted
+        // (a hand longer than foreseen, text grown wider), a second repaint.
+        const QRegion stale = damage.framePainted(canvas.toImage(), e->region());
+        if (!stale.isEmpty())
+            update(stale);
+    } else {
+        damage.reset();
     }
     writeDiagnostic("\npaint over\n");
     ZKbMainWidget::paintEvent(e);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/framedamage.h"
+#include "app/secondticker.h"
 #include "platform/qcstring.h"
 #include "clock/cachedtextline.h"
 #include "platform/zwidget.h"
+#include "platform/wallclock.h"
 #include "skin/skinsettings.h"
 
 #include <QPixmap>
@@ -12,6 +15,7 @@
 #include <memory>
 
 class QPainter;
+class WallClock;
 class ZConfig;
 
 // The lock window: hidden while the phone is in use, raised when the display
@@ -21,7 +25,9 @@ class quelView : public ZKbMainWidget
 {
     Q_OBJECT
 public:
-    explicit quelView(const QString& path);
+    // clock: what every layer reads the time from and the tick keeps to; it
+    // must outlive the window.
+    explicit quelView(const QString& path, const WallClock& clock = WallClock::current());
     ~quelView() override;
 
     const char* className() const { return "quelView"; }
@@ -53,7 +59,10 @@ private:
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
     bool frameCoversWindow() const;
+    // The squares the hands can sweep, about their pivots.
+    QRect handsReach() const;
 
+    const WallClock& wallClock;
     QString appDir;
     bool shown = false;
     bool unlockArmed = false;
@@ -70,9 +79,12 @@ private:
     QPixmap centerPixmap;
     QPixmap canvas;
     struct tm* curTime = nullptr;
+    struct tm clockReading = {};
     // Shaped text kept between frames for the lines that seldom change; the
     // digital time changes every second and is drawn as it comes.
     CachedTextLine dateLine;
     CachedTextLine lunarLine;
     CachedTextLine notifyLine;
+    SecondTicker ticker;
+    FrameDamage damage;
 };

@@ -1,15 +1,39 @@
 #include "wallclock.h"
 
 namespace {
-WallClockSource currentSource = nullptr;
+const WallClock systemClock{};
+const WallClock* currentClock = &systemClock;
+} // namespace
+
+time_t WallClock::now() const
+{
+    return std::time(nullptr);
 }
 
-time_t wallClockNow()
+timespec WallClock::preciseNow() const
 {
-    return currentSource ? currentSource() : std::time(nullptr);
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
 }
 
-void setWallClockSource(WallClockSource source)
+const WallClock& WallClock::system()
 {
-    currentSource = source;
+    return systemClock;
+}
+
+const WallClock& WallClock::current()
+{
+    return *currentClock;
+}
+
+ScopedWallClock::ScopedWallClock(const WallClock& clock)
+    : m_previous(currentClock)
+{
+    currentClock = &clock;
+}
+
+ScopedWallClock::~ScopedWallClock()
+{
+    currentClock = m_previous;
 }

@@ -2,10 +2,49 @@
 
 #include <ctime>
 
-// "Now" for every layer that shows the time. By default the C library's
-// time(); tests and the preview tool can fix it.
-using WallClockSource = time_t (*)();
+// "Now" for every layer that shows the time, and for the tick that keeps the
+// frames on the second. The base class reads the system's clock; a window
+// is handed the clock it reads (by default the process's current one).
+class WallClock
+{
+public:
+    virtual ~WallClock() = default;
 
-time_t wallClockNow();
-// Installs a source of the current time; nullptr restores the C library's.
-void setWallClockSource(WallClockSource source);
+    // The calendar time in whole seconds, as time() gives it.
+    virtual time_t now() const;
+    // The calendar time to the nanosecond, for phasing the one-second tick.
+    virtual timespec preciseNow() const;
+
+    // The system's clock.
+    static const WallClock& system();
+    // The clock a window reads when it is handed none: the system's, unless
+    // a ScopedWallClock is in force.
+    static const WallClock& current();
+};
+
+// A clock that stands still at a chosen second until it is set again.
+class FixedWallClock : public WallClock
+{
+public:
+    explicit FixedWallClock(time_t at = 0) : m_at(at) {}
+    void set(time_t at) { m_at = at; }
+    time_t now() const override { return m_at; }
+    timespec preciseNow() const override { return { m_at, 0 }; }
+
+private:
+    time_t m_at;
+};
+
+// Makes `clock` the current clock for one scope, then restores the previous
+// one. Windows keep the clock they were built with.
+class ScopedWallClock
+{
+public:
+    explicit ScopedWallClock(const WallClock& clock);
+    ~ScopedWallClock();
+    ScopedWallClock(const ScopedWallClock&) = delete;
+    ScopedWallClock& operator=(const ScopedWallClock&) = delete;
+
+private:
+    const WallClock* m_previous;
+};

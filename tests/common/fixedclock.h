@@ -8,18 +8,17 @@
 #include <cstdlib>
 #include <ctime>
 
-// Fixes the lock window's clock for one scope, in a chosen time zone
-// ("right/UTC" counts leap seconds, so 23:59:60 exists there).
+// Fixes the clock of the lock windows built in one scope, in a chosen time
+// zone ("right/UTC" counts leap seconds, so 23:59:60 exists there).
 class FixedClock
 {
 public:
     explicit FixedClock(time_t at, const char* zone = "UTC")
     {
-        s_now = at;
+        s_clock.set(at);
         m_previousZone = qgetenv("TZ");
         qputenv("TZ", zone);
         tzset();
-        setWallClockSource([] { return s_now; });
     }
     // A UTC date and time, "2026-03-07 09:05:03".
     explicit FixedClock(const char* utc)
@@ -28,11 +27,10 @@ public:
     }
     ~FixedClock()
     {
-        setWallClockSource(nullptr);
         qputenv("TZ", m_previousZone);
         tzset();
     }
-    static void set(time_t at) { s_now = at; }
+    static void set(time_t at) { s_clock.set(at); }
     static time_t utcSeconds(const char* utc)
     {
         QDateTime at = QDateTime::fromString(QString::fromLatin1(utc), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -41,6 +39,7 @@ public:
     }
 
 private:
-    static inline time_t s_now = 0;
+    static inline FixedWallClock s_clock { 0 };
     QByteArray m_previousZone;
+    ScopedWallClock m_current { s_clock };
 };

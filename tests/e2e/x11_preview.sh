@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # lockctl preview against the live window: under Xvfb (240x320) with a frozen
 # wall clock, the screenshot of the raised lock screen and the preview at the
-# same time and hint state are the same picture, pixel for pixel.
+# same time and hint state are the same picture, pixel for pixel; and so they
+# stay while the window ticks and the clock is set to other times.
 #   x11_preview.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
 stage="$1"
@@ -57,4 +58,39 @@ for skin in classic night; do
     kill -TERM "$LOCKAPP_PID"
     wait "$LOCKAPP_PID" || true
 done
-echo "preview matches the window for classic and night, armed and not"
+
+# Ticking with the display on while the clock is set to one time after
+# another: each tick sends the X server only the part of the window that
+# changed, and the window still shows the whole frame of that time.
+printf '[General]\nSkin=classic\nTimeOut=60000\n' >"$work/config.cfg"
+faketime_lib="$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)"
+[ -n "$faketime_lib" ] || headless_die "libfaketime is not installed"
+clock_file="$work/clock"
+echo "$at" >"$clock_file"
+log="$work/ticking.log"
+LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$clock_file" FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    "$work/lockapp" >"$log" 2>"$log.err" &
+LOCKAPP_PID=$!
+HEADLESS_PIDS+=($LOCKAPP_PID)
+headless_wait_for "$log" "pix over!" 1
+headless_send LCDOff
+headless_wait_visible
+headless_send LCDOn
+headless_wait_for "$log" "LCDOn" 1
+step=0
+for next in "2026-03-07 09:41:28" "2026-03-07 09:42:00" "2026-03-07 12:59:59" "2026-03-07 23:59:59" \
+        "2026-03-08 00:00:00" "2026-03-08 03:15:50"; do
+    step=$((step + 1))
+    echo "$next" >"$clock_file"
+    # Two ticks after the clock is set: the frame of the new time, and
+    # whatever second repaint it needed, are on the screen.
+    frames="$(grep -c -x 'paint over' "$log" || true)"
+    headless_wait_for "$log" "paint over" $((frames + 2))
+    sleep 0.3
+    headless_screenshot "$work/tick-$step-window.png"
+    "$work/lockctl" preview --app-dir "$work" --at "$next" -o "$work/tick-$step-preview.png" >/dev/null
+    same_picture "$work/tick-$step-window.png" "$work/tick-$step-preview.png"
+done
+kill -TERM "$LOCKAPP_PID"
+wait "$LOCKAPP_PID" || true
+echo "preview matches the window for classic and night, armed and not, and while ticking"

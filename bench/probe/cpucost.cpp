@@ -1,0 +1,243 @@
+// What waiting with the lock screen up costs: CPU time of every thread
+// (/proc/PID/task/*/schedstat) of lockapp and of the clients and X servers it
+// is compared with, all measured over the same windows of time.
+#include "modes.h"
+
+#include "benchstats.h"
+#include "procfs.h"
+#include "xsession.h"
+
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Watched
+{
+    const char* name;
+    pid_t pid;
+};
+
+// CPU of each watched process over `seconds`, sampled every 10 s; returns
+// ms of CPU per minute per sub-window, one vector per process.
+std::vector<std::vector<double>> cpuPerMinute(const std::vector<Watched>& watched, int seconds)
+{
+    const int step = std::min(10, seconds);
+    std::vector<std::vector<double>> perMinute(watched.size());
+    std::vector<double> last(watched.size());
+    std::vector<int> threads(watched.size());
+    for (size_t i = 0; i < watched.size(); ++i)
+        std::tie(last[i], threads[i]) = processCpuNs(watched[i].pid);
+    ProbeClock::time_point lastAt = ProbeClock::now();
+    for (int done = 0; done + step <= seconds; done += step) {
+        std::this_thread::sleep_until(lastAt + std::chrono::seconds(step));
+        const ProbeClock::time_point now = ProbeClock::now();
+        for (size_t i = 0; i < watched.size(); ++i) {
+            const auto [cpu, n] = processCpuNs(watched[i].pid);
+            if (n != threads[i])
+                std::printf("SAMPLE note: %s has %d threads, had %d\n", watched[i].name, n, threads[i]);
+            perMinute[i].push_back((cpu - last[i]) / 1e6 * 60000.0 / msBetween(lastAt, now));
+            last[i] = cpu;
+            threads[i] = n;
+        }
+        lastAt = now;
+    }
+    return perMinute;
+}
+
+void reportWaiting(const char* phase, const std::vector<Watched>& watched, const std::vector<std::vector<double>>& perMinute)
+{
+    for (size_t i = 0; i < watched.size(); ++i) {
+        double total = 0;
+        for (double v : perMinute[i])
+            total += v;
+        const double mean = total / double(perMinute[i].size());
+        std::printf("SAMPLE wait %s %s ms_cpu_per_min windows=", phase, watched[i].name);
+        for (double v : perMinute[i])
+            std::printf("%.2f,", v);
+        std::printf(" whole=%.2f\n", mean);
+        printResultLine(std::string("wait_") + phase + "_" + watched[i].name, "ms/min", perMinute[i],
+                        "whole=" + std::to_string(mean));
+    }
+    // Ratios to xclock (watched[1]) and of the plain widget to xclock, per
+    // sub-window and over the whole window.
+    for (size_t i : { size_t(0), size_t(2) }) {
+        if (i >= watched.size())
+            continue;
+        std::vector<double> ratios;
+        double a = 0, b = 0;
+        for (size_t w = 0; w < perMinute[i].size(); ++w) {
+            ratios.push_back(perMinute[i][w] / perMinute[1][w]);
+            a += perMinute[i][w];
+            b += perMinute[1][w];
+        }
+        printResultLine(std::string("wait_") + phase + "_" + watched[i].name + "_over_xclock", "x", ratios,
+                        "whole=" + std::to_string(a / b));
+    }
+}
+
+// Raises every lock window of the bus with the display on: LCDOff, then
+// LCDOn, and waits for each program's frame after it.
+void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps)
+{
+    std::vector<size_t> marks;
+    for (ChildProcess* p : lockapps)
+        marks.push_back(p->size());
+    sendSystemMessage("LCDOff");
+    for (size_t i = 0; i < lockapps.size(); ++i)
+        lockapps[i]->expect("\npaint over\n", marks[i]);
+    for (size_t i = 0; i < lockapps.size(); ++i)
+        marks[i] = lockapps[i]->size();
+    sendSystemMessage("LCDOn");
+    for (size_t i = 0; i < lockapps.size(); ++i) {
+        const auto on = lockapps[i]->expect("\nLCDOn\n", marks[i]);
+        lockapps[i]->expect("\npaint over\n", on.end);
+    }
+}
+
+} // namespace
+
+// lockapp, `xclock -analog -update 1` and PLAINCLOCK (a plain Qt widget that
+// repaints every second), all on the same X server at once: SECONDS raised
+// with the display on, then SECONDS hidden after an unlock. Expects a 720x320
+// screen: the three 240x320 windows side by side.
+int probeWaiting(const std::string& program, int seconds, const std::string& plainclock)
+{
+    ChildProcess lockapp({ program }, true);
+    lockapp.expect("pix over!\n", 0);
+    waitIdle(lockapp.pid());
+    // The lock window, a fixed 240x320 window on a screen larger than the
+    // phone's, sits at the left.
+    ChildProcess xclock({ "xclock", "-analog", "-update", "1", "-geometry", "240x320+240+0" }, false);
+    ChildProcess plain({ plainclock, "480", "0" }, false);
+    std::this_thread::sleep_for(1500ms);
+
+    size_t mark = lockapp.size();
+    raiseWithDisplayOn({ &lockapp });
+    waitVisible();
+    std::this_thread::sleep_for(1500ms);
+
+    const std::vector<Watched> watched = { { "lockapp", lockapp.pid() }, { "xclock", xclock.pid() },
+                                           { "plainclock", plain.pid() } };
+    const size_t raisedFrom = lockapp.size();
+    const auto raised = cpuPerMinute(watched, seconds);
+    const size_t frames = lockapp.count("\npaint over\n", raisedFrom, lockapp.size());
+    std::printf("SAMPLE wait raised frames=%zu in %d s\n", frames, seconds);
+    reportWaiting("raised", watched, raised);
+
+    mark = raisedFrom;
+    unlock(lockapp, mark);
+    // Past the unlock time-out, whose repaint request a hidden window ignores.
+    std::this_thread::sleep_for(4s);
+    const size_t hiddenFrom = lockapp.size();
+    const auto hidden = cpuPerMinute(watched, seconds);
+    std::printf("SAMPLE wait hidden frames=%zu in %d s\n", lockapp.count("\npaint over\n", hiddenFrom, lockapp.size()),
+                seconds);
+    reportWaiting("hidden", watched, hidden);
+
+    const long hwm = statusKb(lockapp.pid(), "VmHWM:");
+    const long maxRss = lockapp.terminate();
+    std::printf("SAMPLE wait lockapp VmHWM_kB=%ld maxrss_kB=%ld after %d s raised and %d s hidden\n", hwm, maxRss,
+                seconds, seconds);
+    return 0;
+}
+
+namespace {
+
+// CPU (ns) and wake-ups of each thread of a process, keyed by thread id order.
+struct Snapshot
+{
+    std::vector<ThreadCpu> threads;
+    double total() const
+    {
+        double sum = 0;
+        for (const ThreadCpu& t : threads)
+            sum += t.cpuNs;
+        return sum;
+    }
+};
+
+double perMinute(double ns, double ms)
+{
+    return ns / 1e6 * 60000.0 / ms;
+}
+
+} // namespace
+
+int probeSystem(const std::string& program, int seconds, int runs)
+{
+    std::map<std::string, std::vector<double>> figures;
+    for (int run = 1; run <= runs; ++run) {
+        Xvfb lockappServer;
+        Xvfb xclockServer;
+        ChildProcess lockapp({ program }, true, { "DISPLAY=" + lockappServer.display(), "QT_QPA_PLATFORM=xcb" });
+        ChildProcess offscreen({ program }, true, { "QT_QPA_PLATFORM=offscreen" });
+        ChildProcess xclock({ "xclock", "-analog", "-update", "1", "-geometry", "240x320+0+0" }, false,
+                            { "DISPLAY=" + xclockServer.display() });
+        lockapp.expect("pix over!\n", 0);
+        offscreen.expect("pix over!\n", 0);
+        waitIdle(lockapp.pid());
+        waitIdle(offscreen.pid());
+        raiseWithDisplayOn({ &lockapp, &offscreen });
+        std::this_thread::sleep_for(1500ms);
+
+        const std::vector<pid_t> pids = { lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid(),
+                                          offscreen.pid() };
+        std::vector<Snapshot> before;
+        for (pid_t pid : pids)
+            before.push_back({ threadsOf(pid) });
+        const size_t framesFrom = lockapp.size();
+        const ProbeClock::time_point from = ProbeClock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        std::vector<Snapshot> after;
+        for (pid_t pid : pids)
+            after.push_back({ threadsOf(pid) });
+        const double ms = msBetween(from, ProbeClock::now());
+        const size_t frames = lockapp.count("\npaint over\n", framesFrom, lockapp.size());
+
+        std::vector<double> cpu;
+        for (size_t i = 0; i < pids.size(); ++i)
+            cpu.push_back(perMinute(after[i].total() - before[i].total(), ms));
+        const double lockappTotal = cpu[0] + cpu[1];
+        const double xclockTotal = cpu[2] + cpu[3];
+        const std::map<std::string, double> sample = {
+            { "system_lockapp_client", cpu[0] },
+            { "system_lockapp_server", cpu[1] },
+            { "system_lockapp_total", lockappTotal },
+            { "system_xclock_client", cpu[2] },
+            { "system_xclock_server", cpu[3] },
+            { "system_xclock_total", xclockTotal },
+            { "system_offscreen", cpu[4] },
+            { "system_total_over_xclock", lockappTotal / xclockTotal },
+            { "system_client_over_xclock", cpu[0] / cpu[2] },
+            { "system_offscreen_over_xclock", cpu[4] / xclockTotal },
+            { "system_frames_per_second", double(frames) * 1000.0 / ms },
+        };
+        std::printf("SAMPLE system run=%d seconds=%.1f frames=%zu", run, ms / 1000.0, frames);
+        for (const auto& [name, value] : sample) {
+            figures[name].push_back(value);
+            std::printf(" %s=%.3f", name.c_str() + 7, value);
+        }
+        std::printf("\n");
+        // Wake-ups (times given the CPU) and CPU per frame of each of
+        // lockapp's threads under X.
+        for (const ThreadCpu& t : after[0].threads) {
+            for (const ThreadCpu& b : before[0].threads) {
+                if (b.name != t.name)
+                    continue;
+                if (frames > 0)
+                    std::printf("SAMPLE system run=%d thread=%s wakeups_per_frame=%.2f cpu_us_per_frame=%.1f\n", run,
+                                t.name.c_str(), double(t.slices - b.slices) / double(frames),
+                                (t.cpuNs - b.cpuNs) / 1000.0 / double(frames));
+                break;
+            }
+        }
+        std::fflush(stdout);
+    }
+    for (const auto& [name, values] : figures)
+        printResultLine(name, name.find("_over_") != std::string::npos ? "x" : "ms/min", values);
+    return 0;
+}

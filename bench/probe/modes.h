@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+// The probe's measurements of the real lockapp; each prints RESULT and
+// SAMPLE lines and returns the exit status. PROGRAM is an absolute path.
+
+// Start-up to the idle event loop, RUNS times.
+int probeStartup(const std::string& program, int runs);
+// LCDOff to the first "paint over", over CYCLES lock cycles.
+int probeRaise(const std::string& program, int cycles);
+// Peak resident memory over a lock cycle, RUNS times.
+int probeMemory(const std::string& program, int runs);
+// CPU of lockapp beside xclock and a plain Qt widget on one 720x320 screen,
+// raised then hidden.
+int probeWaiting(const std::string& program, int seconds, const std::string& plainclock);
+// CPU of the whole system, raised: lockapp and xclock each with an Xvfb of
+// their own (client and server), and lockapp on Qt's offscreen platform.
+int probeSystem(const std::string& program, int seconds, int runs);

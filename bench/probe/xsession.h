@@ -1,0 +1,35 @@
+#pragma once
+
+#include "childprocess.h"
+
+#include <memory>
+#include <string>
+
+// The X side of a lock cycle: an Xvfb of the phone's size, the lock window
+// as the X server sees it, keys typed through it, and messages on the bus.
+
+// An Xvfb on a free display; ends with the object.
+class Xvfb
+{
+public:
+    explicit Xvfb(const std::string& geometry = "240x320x24");
+    // ":N", for DISPLAY.
+    const std::string& display() const { return m_display; }
+    pid_t pid() const { return m_server->pid(); }
+
+private:
+    std::unique_ptr<ChildProcess> m_server;
+    std::string m_display;
+};
+
+// The visible lock window on $DISPLAY, or "" when there is none.
+std::string lockWindow();
+std::string waitVisible();
+bool hiddenWithin(std::chrono::milliseconds timeout);
+// Return (arms), then the keypad star (unlocks), typed through the X server;
+// output past `from` shows the keys arriving.
+void unlock(ChildProcess& lockapp, size_t from);
+// How many times a Return/star pair had to be typed again.
+int unlockRetries();
+// One message on "EZX/System" on the session bus.
+void sendSystemMessage(const char* message);

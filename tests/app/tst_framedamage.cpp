@@ -1,0 +1,106 @@
+// What a new frame changes on the window, and what a partial repaint leaves
+// to repaint: the screen must end up showing every frame whole.
+#include "app/framedamage.h"
+
+#include <QTest>
+
+namespace {
+QImage frame(QRgb fill = 0xff336699)
+{
+    QImage image(240, 320, QImage::Format_RGB32);
+    image.fill(fill);
+    return image;
+}
+
+QImage withPixels(QImage image, const QList<QPoint>& points, QRgb colour = 0xffff0000)
+{
+    for (const QPoint& p : points)
+        image.setPixel(p, colour);
+    return image;
+}
+} // namespace
+
+class tst_FrameDamage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void difference_data();
+    void difference();
+    void windowEndsUpShowingTheFrame_data();
+    void windowEndsUpShowingTheFrame();
+    void tickRegionCoversWhatChanged();
+};
+
+void tst_FrameDamage::difference_data()
+{
+    QTest::addColumn<QList<QPoint>>("changed");
+    QTest::addColumn<QRegion>("expected");
+
+    QTest::newRow("nothing") << QList<QPoint>() << QRegion();
+    QTest::newRow("one pixel") << QList<QPoint> { { 17, 40 } } << QRegion(17, 40, 1, 1);
+    QTest::newRow("the corners of a run") << QList<QPoint> { { 0, 0 }, { 239, 1 } } << QRegion(0, 0, 240, 2);
+    QTest::newRow("the last pixel") << QList<QPoint> { { 239, 319 } } << QRegion(239, 319, 1, 1);
+    // Rows apart: two rectangles, not their bounding box.
+    QTest::newRow("two runs") << QList<QPoint> { { 10, 10 }, { 12, 11 }, { 200, 300 } }
+                              << (QRegion(10, 10, 3, 2) + QRegion(200, 300, 1, 1));
+}
+
+void tst_FrameDamage::difference()
+{
+    QFETCH(QList<QPoint>, changed);
+    QFETCH(QRegion, expected);
+    QCOMPARE(FrameDamage::difference(withPixels(frame(), changed), frame()), expected);
+}
+
+void tst_FrameDamage::windowEndsUpShowingTheFrame_data()
+{
+    QTest::addColumn<QRegion>("painted");
+    QTest::addColumn<QRegion>("left");
+
+    const QRegion change = QRegion(100, 100, 1, 1) + QRegion(5, 300, 1, 1);
+    QTest::newRow("painted where it changed") << change << QRegion();
+    QTest::newRow("painted all") << QRegion(0, 0, 240, 320) << QRegion();
+    QTest::newRow("painted half of it") << QRegion(0, 0, 240, 200) << QRegion(5, 300, 1, 1);
+    QTest::newRow("painted elsewhere") << QRegion(0, 0, 1, 1) << change;
+}
+
+void tst_FrameDamage::windowEndsUpShowingTheFrame()
+{
+    QFETCH(QRegion, painted);
+    QFETCH(QRegion, left);
+
+    FrameDamage damage;
+    // The first frame is painted whole.
+    QCOMPARE(damage.framePainted(frame(), QRegion(0, 0, 240, 320)), QRegion());
+    const QImage next = withPixels(frame(), { { 100, 100 }, { 5, 300 } });
+    QCOMPARE(damage.framePainted(next, painted), left);
+    if (left.isEmpty())
+        return;
+    // The repaint of what was left finishes the frame; then nothing differs.
+    QCOMPARE(damage.framePainted(next, left), QRegion());
+    QCOMPARE(damage.framePainted(next, QRegion(0, 0, 1, 1)), QRegion());
+}
+
+void tst_FrameDamage::tickRegionCoversWhatChanged()
+{
+    FrameDamage damage;
+    const QRect window(0, 0, 240, 320);
+    // Nothing known of the window yet: all of it.
+    QCOMPARE(damage.tickRegion(window), QRegion(window));
+    damage.framePainted(frame(), window);
+    // Nothing has changed yet: still one pixel, so that the tick paints.
+    QCOMPARE(damage.tickRegion(window).isEmpty(), false);
+
+    damage.expectChanges(QRect(70, 110, 100, 100));
+    damage.framePainted(withPixels(frame(), { { 10, 300 } }), window);
+    const QRegion region = damage.tickRegion(window);
+    QVERIFY(region.contains(QRect(70, 110, 100, 100)));
+    QVERIFY(region.contains(QPoint(10, 300)));
+    QVERIFY(!region.contains(QPoint(200, 20)));
+    // Never beyond the window.
+    damage.expectChanges(QRect(-50, -50, 1000, 1000));
+    QCOMPARE(damage.tickRegion(window), QRegion(window));
+}
+
+QTEST_GUILESS_MAIN(tst_FrameDamage)
+#include "tst_framedamage.moc"
