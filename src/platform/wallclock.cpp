@@ -3,6 +3,15 @@
 namespace {
 const WallClock systemClock{};
 const WallClock* currentClock = &systemClock;
+
+// Reads whichever clock is current at the time of the reading.
+class CurrentClock : public WallClock
+{
+public:
+    time_t now() const override { return currentClock->now(); }
+    timespec preciseNow() const override { return currentClock->preciseNow(); }
+};
+const CurrentClock followingClock{};
 } // namespace
 
 time_t WallClock::now() const
@@ -24,7 +33,7 @@ const WallClock& WallClock::system()
 
 const WallClock& WallClock::current()
 {
-    return *currentClock;
+    return followingClock;
 }
 
 ScopedWallClock::ScopedWallClock(const WallClock& clock)

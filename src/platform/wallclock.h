@@ -17,8 +17,8 @@ public:
 
     // The system's clock.
     static const WallClock& system();
-    // The clock a window reads when it is handed none: the system's, unless
-    // a ScopedWallClock is in force.
+    // The clock a window reads when it is handed none: at each reading, the
+    // one a ScopedWallClock has put in force, or else the system's.
     static const WallClock& current();
 };
 
@@ -36,7 +36,7 @@ private:
 };
 
 // Makes `clock` the current clock for one scope, then restores the previous
-// one. Windows keep the clock they were built with.
+// one. Windows handed a clock of their own keep reading that one.
 class ScopedWallClock
 {
 public:
