@@ -9,10 +9,10 @@
 class FrameDamage
 {
 public:
-    // Where a tick should repaint: everything frames have been seen to change
-    // so far and the part marked as changing, or the whole window while
-    // nothing is known of what it shows. Never empty, so that every tick
-    // paints a frame.
+    // Where a tick should repaint: the rectangle round everything frames have
+    // been seen to change so far and the part marked as changing, or the
+    // whole window while nothing is known of what it shows. Never empty, so
+    // that every tick paints a frame.
     QRegion tickRegion(const QRect& window) const;
     // Marks a part of the window where frames will change (the hands' reach).
     void expectChanges(const QRect& area);
