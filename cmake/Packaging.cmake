@@ -6,7 +6,7 @@
 #
 # CPack builds a Debian package that puts that folder at /opt/lockapp and adds
 # what only a system package needs, at fixed system paths: the systemd user
-# unit, the copyright file, the changelog and the lintian overrides. Those are
+# units, the copyright file, the changelog and the lintian overrides. Those are
 # the "deb" component, which a plain `cmake --install` leaves out, because it
 # would write outside the prefix.
 #
@@ -26,9 +26,10 @@ set(LOCKAPP_PACKAGE_MAINTAINER "The lockapp developers <lockapp@example.org>"
 
 set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
 
-# The unit starts the program where the package puts it.
+# The units start the programs where the package puts them.
 set(LOCKAPP_UNIT_FOLDER ${LOCKAPP_PACKAGE_FOLDER})
 configure_file(${PROJECT_SOURCE_DIR}/packaging/lockapp.service.in ${packaging_out}/lockapp.service @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/lockapp-bridge.service.in ${packaging_out}/lockapp-bridge.service @ONLY)
 
 # Debian wants a changelog compressed without a timestamp (gzip -9n). Its date
 # honours SOURCE_DATE_EPOCH, for reproducible packages.
@@ -42,7 +43,7 @@ add_custom_command(OUTPUT ${packaging_out}/changelog.gz
     VERBATIM)
 add_custom_target(package_changelog ALL DEPENDS ${packaging_out}/changelog.gz)
 
-install(FILES ${packaging_out}/lockapp.service
+install(FILES ${packaging_out}/lockapp.service ${packaging_out}/lockapp-bridge.service
     DESTINATION /usr/lib/systemd/user COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${packaging_out}/changelog.gz
     DESTINATION /usr/share/doc/lockapp COMPONENT deb EXCLUDE_FROM_ALL)

@@ -53,7 +53,8 @@ for file in lockapp lockctl; do
 done
 for file in README.md LICENSE docs/lock-screen-classic.png \
         skin/classic/skin.cfg skin/night/skin.cfg \
-        usr/lib/systemd/user/lockapp.service usr/share/doc/lockapp/copyright \
+        usr/lib/systemd/user/lockapp.service usr/lib/systemd/user/lockapp-bridge.service \
+        usr/share/doc/lockapp/copyright \
         usr/share/doc/lockapp/changelog.gz usr/share/lintian/overrides/lockapp; do
     case "$file" in
         usr/*) [ -s "$root/$file" ] || fail "no $file in the package" ;;
@@ -61,7 +62,7 @@ for file in README.md LICENSE docs/lock-screen-classic.png \
     esac
 done
 # Nothing lands outside the program folder and the few system paths.
-stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|etc/lockapp/config\.cfg$|usr/lib/systemd/user/lockapp\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$)' || true)"
+stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|etc/lockapp/config\.cfg$|usr/lib/systemd/user/lockapp(-bridge)?\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$)' || true)"
 [ -z "$stray" ] || fail "unexpected files in the package: $stray"
 
 # config.cfg is a conffile under /etc, which dpkg keeps across upgrades; the
@@ -84,6 +85,13 @@ for line in ExecStart=/opt/lockapp/lockapp Restart=on-failure \
         PartOf=graphical-session.target After=graphical-session.target \
         WantedBy=graphical-session.target; do
     grep -qxF "$line" "$unit" || fail "lockapp.service lacks '$line'"
+done
+# The bridge comes with the lock screen's unit and after it.
+bridge_unit="$root/usr/lib/systemd/user/lockapp-bridge.service"
+for line in "ExecStart=/opt/lockapp/lockctl bridge" Wants=lockapp.service \
+        "After=lockapp.service graphical-session.target" PartOf=graphical-session.target \
+        WantedBy=graphical-session.target; do
+    grep -qxF "$line" "$bridge_unit" || fail "lockapp-bridge.service lacks '$line'"
 done
 
 gzip -t "$root/usr/share/doc/lockapp/changelog.gz" || fail "changelog.gz is not gzip"

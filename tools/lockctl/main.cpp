@@ -5,6 +5,7 @@
 //
 // Exit codes: 0 done, 1 the command failed, 2 usage error (message on stderr).
 
+#include "bridgecommand.h"
 #include "checkcommand.h"
 #include "command.h"
 #include "lunarcommand.h"
@@ -43,6 +44,7 @@ const Subcommand subcommands[] = {
     {"preview", "write a frame of a skin as PNG, or a sheet of frames", runPreviewCommand, previewCommandUsage, true},
     {"lunar", "print the Chinese lunar date text of Gregorian dates", runLunarCommand, lunarCommandUsage},
     {"check", "report what the lock screen would get wrong in config.cfg and a skin", runCheckCommand, checkCommandUsage},
+    {"bridge", "send LCDOff/LCDOn when the desktop blanks, locks or sleeps", runBridgeCommand, bridgeCommandUsage},
 };
 
 const Subcommand* findSubcommand(const QString& name)

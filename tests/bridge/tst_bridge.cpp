@@ -1,0 +1,171 @@
+// The bridge's decisions in-process (which messages a sequence of display
+// events sends), and its command line through the built binary.
+#include "../tools/lockctlrun.h"
+#include "bridgecommand.h"
+#include "bridgelog.h"
+#include "bridgerelay.h"
+
+#include <QTest>
+
+class tst_Bridge : public QObject
+{
+    Q_OBJECT
+private slots:
+    void relaySendsChangesOnly_data();
+    void relaySendsChangesOnly();
+    void relayRetriesAfterAFailedSend();
+    void relayRunsTheFollowUpAfterTheSend();
+    void commandLine_data();
+    void commandLine();
+    void overviewListsTheBridge();
+};
+
+namespace {
+// A script of events: "off", "on" or "lock", separated by blanks.
+void play(DisplayRelay& relay, const QString& script)
+{
+    for (const QString& event : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (event == QLatin1String("off"))
+            relay.displayOff(QStringLiteral("test"), event);
+        else if (event == QLatin1String("on"))
+            relay.displayOn(QStringLiteral("test"), event);
+        else if (event == QLatin1String("lock"))
+            relay.sessionLocked(QStringLiteral("test"), event);
+        else
+            QFAIL(qPrintable("unknown event " + event));
+    }
+}
+} // namespace
+
+void tst_Bridge::relaySendsChangesOnly_data()
+{
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QStringList>("sent");
+
+    QTest::newRow("blank, unblank") << "off on" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("two blanks are one LCDOff") << "off off" << QStringList{ "LCDOff" };
+    QTest::newRow("two blanks, two unblanks") << "off off on on" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("an unblank first: the display was on already") << "on" << QStringList{};
+    QTest::newRow("lock while on raises and lets it tick") << "lock" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("each lock raises again (the user may have unlocked)")
+            << "lock lock" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+    QTest::newRow("lock while blanked keeps the screen dark") << "off lock" << QStringList{ "LCDOff" };
+    QTest::newRow("lock while blanked, then unblank") << "off lock on" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("blank after a lock") << "lock off on" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+}
+
+void tst_Bridge::relaySendsChangesOnly()
+{
+    QFETCH(QString, events);
+    QFETCH(QStringList, sent);
+    QString verbose;
+    QString errors;
+    QTextStream out(&verbose);
+    QTextStream err(&errors);
+    BridgeLog log(&out, err);
+    QStringList actual;
+    DisplayRelay relay(log, [&actual](const QByteArray& message) {
+        actual << QString::fromLatin1(message);
+        return true;
+    });
+    play(relay, events);
+    QCOMPARE(actual, sent);
+    QCOMPARE(errors, QString());
+    // One verbose line per event, whether it sent something or not.
+    QCOMPARE(verbose.count(QLatin1Char('\n')), events.split(QLatin1Char(' ')).size());
+}
+
+void tst_Bridge::relayRetriesAfterAFailedSend()
+{
+    QString verbose;
+    QString errors;
+    QTextStream out(&verbose);
+    QTextStream err(&errors);
+    BridgeLog log(&out, err);
+    QStringList attempts;
+    bool busUp = false;
+    DisplayRelay relay(log, [&](const QByteArray& message) {
+        attempts << QString::fromLatin1(message);
+        return busUp;
+    });
+    QVERIFY(!relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
+    QVERIFY(!relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
+    // The failure is said once, and the lock screen counts as not told.
+    QCOMPARE(errors.count(QLatin1Char('\n')), 1);
+    QVERIFY2(errors.contains(QLatin1String("cannot send LCDOff")), qPrintable(errors));
+    QVERIFY(verbose.contains(QLatin1String("LCDOff not sent")));
+    busUp = true;
+    QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
+    QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
+    QCOMPARE(attempts, (QStringList{ "LCDOff", "LCDOff", "LCDOff" }));
+    QVERIFY(!relay.isDisplayOn());
+}
+
+void tst_Bridge::relayRunsTheFollowUpAfterTheSend()
+{
+    QString verbose;
+    QString errors;
+    QTextStream out(&verbose);
+    QTextStream err(&errors);
+    BridgeLog log(&out, err);
+    QStringList order;
+    DisplayRelay relay(log, [&order](const QByteArray& message) {
+        order << QString::fromLatin1(message);
+        return true;
+    });
+    relay.displayOff(QStringLiteral("logind"), QStringLiteral("PrepareForSleep(true)"), [&order](bool told) {
+        order << (told ? QStringLiteral("release") : QStringLiteral("release untold"));
+        return QStringLiteral("released");
+    });
+    // Already off: the follow-up still runs, at once.
+    relay.displayOff(QStringLiteral("logind"), QStringLiteral("PrepareForSleep(true)"), [&order](bool told) {
+        order << (told ? QStringLiteral("release") : QStringLiteral("release untold"));
+        return QString();
+    });
+    QCOMPARE(order, (QStringList{ "LCDOff", "release", "release" }));
+    QCOMPARE(verbose, QStringLiteral("logind: PrepareForSleep(true) -> LCDOff; released\n"
+                                     "logind: PrepareForSleep(true) -> nothing (LCDOff already sent)\n"));
+}
+
+void tst_Bridge::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("--help") << QStringList{ "bridge", "--help" } << 0
+                            << "usage: lockctl bridge [--x11] [--screensaver] [--logind] [--verbose]" << "";
+    QTest::newRow("-h after a source") << QStringList{ "bridge", "--x11", "-h" } << 0 << "ActiveChanged(true)" << "";
+    QTest::newRow("help bridge") << QStringList{ "help", "bridge" } << 0 << "delay inhibitor" << "";
+    QTest::newRow("unknown option") << QStringList{ "bridge", "--wayland" } << 2 << ""
+                                    << "lockctl bridge: unknown argument '--wayland'";
+    QTest::newRow("stray argument") << QStringList{ "bridge", "--logind", "now" } << 2 << ""
+                                    << "unknown argument 'now'";
+}
+
+void tst_Bridge::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const ProcessResult result = runLockctl(args);
+    QCOMPARE(result.code, code);
+    QVERIFY2(QString::fromUtf8(result.out).contains(out), result.out.constData());
+    QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
+    if (code == 0)
+        QCOMPARE(result.err, QByteArray());
+    else
+        QCOMPARE(result.out, QByteArray());
+}
+
+void tst_Bridge::overviewListsTheBridge()
+{
+    const ProcessResult result = runLockctl({ "help" });
+    QCOMPARE(result.code, 0);
+    QVERIFY2(result.out.contains("\n  bridge    send LCDOff/LCDOn"), result.out.constData());
+}
+
+QTEST_GUILESS_MAIN(tst_Bridge)
+#include "tst_bridge.moc"

@@ -1,0 +1,61 @@
+#ifndef LOCKAPP_LOCKCTL_BRIDGELOGIND_H
+#define LOCKAPP_LOCKCTL_BRIDGELOGIND_H
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+
+class BridgeLog;
+class DisplayRelay;
+class QDBusMessage;
+class QDBusServiceWatcher;
+class SleepInhibitor;
+
+// systemd-logind on the system bus. This session's Lock (loginctl
+// lock-session) raises the lock screen; PrepareForSleep(true) raises it and,
+// once "LCDOff" is on the session bus, releases the sleep inhibitor the
+// bridge holds, so that the machine sleeps with the lock screen up;
+// PrepareForSleep(false) says the display is on again and takes a new
+// inhibitor. A logind that restarts is picked up again by its bus name.
+class LogindSource : public QObject
+{
+    Q_OBJECT
+public:
+    static const char* const Name;  // "logind"
+
+    // sessionId is $XDG_SESSION_ID; when empty, the session is this user's
+    // that is the active one of its seat.
+    LogindSource(QDBusConnection systemBus, const QString& sessionId, DisplayRelay& relay, BridgeLog& log,
+                 QObject* parent = nullptr);
+
+    // Subscribes to logind's signals and, if logind is there, takes the
+    // inhibitor. False, with why set, when the system bus cannot be reached;
+    // true otherwise, with why set when logind is not on the bus yet.
+    bool start(QString* why);
+
+    // The object path of the session followed; empty until it is known.
+    QString sessionPath() const { return m_sessionPath; }
+
+private slots:
+    void onLock(const QDBusMessage& message);
+    void onPrepareForSleep(bool start);
+    void onLogindRegistered();
+    void onLogindUnregistered();
+    void onInhibitorTaken();
+    void onInhibitorFailed(const QString& why);
+
+private:
+    void findSession();
+    QString sessionOfThisUser();
+
+    QDBusConnection m_bus;
+    QString m_sessionId;
+    DisplayRelay& m_relay;
+    BridgeLog& m_log;
+    SleepInhibitor* m_inhibitor;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    QString m_sessionPath;
+    bool m_sleeping = false;
+};
+
+#endif // LOCKAPP_LOCKCTL_BRIDGELOGIND_H
