@@ -13,9 +13,9 @@ trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$BRIDGE_WORK"' EXIT
 
 # bridge_wait_until DESCRIPTION COMMAND...: waits (10 s at most) until COMMAND succeeds.
 bridge_wait_until() {
-    local what="$1" i
+    local what="$1" deadline=$((SECONDS + 10))
     shift
-    for i in $(seq 200); do
+    while [ "$SECONDS" -le "$deadline" ]; do
         if "$@" >/dev/null 2>&1; then return 0; fi
         sleep 0.05
     done
@@ -25,7 +25,8 @@ bridge_wait_until() {
 # A private bus standing in for the system bus; exports DBUS_SYSTEM_BUS_ADDRESS.
 bridge_start_system_bus() {
     local info
-    info="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)" || headless_die "cannot start dbus-daemon"
+    info="$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>>"$BRIDGE_WORK/system-bus.log")" \
+        || headless_die "cannot start dbus-daemon"
     export DBUS_SYSTEM_BUS_ADDRESS="$(echo "$info" | sed -n 1p)"
     HEADLESS_PIDS+=("$(echo "$info" | sed -n 2p)")
 }
@@ -74,7 +75,9 @@ logind_prepare_for_sleep() {  # true|false
 logind_inhibitors() {
     gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
         -m org.freedesktop.login1.Manager.ListInhibitors \
-        | "$PYTHON" -c 'import ast,sys; [print(w, who, mode) for (w, who, why, mode, uid, pid) in ast.literal_eval(sys.stdin.read().strip())[0]]'
+        | "$PYTHON" -c 'import re, sys
+for what, who, mode in re.findall(r"\(\x27([^\x27]*)\x27, \x27([^\x27]*)\x27, \x27[^\x27]*\x27, \x27([^\x27]*)\x27", sys.stdin.read()):
+    print(what, who, mode)'
 }
 
 bridge_inhibitor_held() {
@@ -82,7 +85,8 @@ bridge_inhibitor_held() {
 }
 
 bridge_no_inhibitor() {
-    [ -z "$(logind_inhibitors)" ]
+    local list
+    list="$(logind_inhibitors)" && [ -z "$list" ]
 }
 
 # The desktop's screen-saver service NAME on the session bus: org.gnome.ScreenSaver

@@ -59,6 +59,7 @@ bridge_wait_until "the inhibitor goes with the bridge" bridge_no_inhibitor
 # Without $XDG_SESSION_ID: this user's session that is active on its seat.
 BRIDGE_ENV=(-u XDG_SESSION_ID)
 bridge_start --logind --verbose
+bridge_wait_out "is on the bus -> following /org/freedesktop/login1/session/c1" 3
 bridge_wait_until "the second bridge holds an inhibitor" bridge_inhibitor_held
 logind_lock c2
 logind_lock c1
