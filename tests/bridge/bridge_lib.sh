@@ -175,10 +175,14 @@ bridge_wait_ticking() {
 
 # Return, then the keypad's star, through the X server: the lock screen hides.
 bridge_unlock() {
-    local window
+    local window returns stars
+    returns="$(grep -c -x 'keyCode:4100' "$LOG" || true)"
+    stars="$(grep -c -x 'keyCode:42' "$LOG" || true)"
     window="$(headless_lock_window)"
     xdotool windowfocus --sync "$window" 2>/dev/null || true
     headless_key Return
+    headless_wait_for "$LOG" "keyCode:4100" $((returns + 1))
     headless_key KP_Multiply
+    headless_wait_for "$LOG" "keyCode:42" $((stars + 1))
     headless_wait_hidden
 }
