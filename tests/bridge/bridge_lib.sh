@@ -9,7 +9,18 @@ source "$2/lib/headless.sh"
 # Debian's interpreter, which has the dbusmock package (not one on PATH from elsewhere).
 PYTHON=/usr/bin/python3
 BRIDGE_WORK="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$BRIDGE_WORK"' EXIT
+bridge_on_exit() {
+    local status=$?
+    if [ "$status" -ne 0 ]; then
+        # What lockapp and the bridge said, for the failure's cause.
+        for file in "$BRIDGE_WORK/lockapp.log" "$BRIDGE_WORK/bridge.out" "$BRIDGE_WORK/bridge.err"; do
+            [ -f "$file" ] && { echo "--- last lines of $(basename "$file"):"; grep -v -x -e '' -e 'len:[0-9]*' "$file" | tail -n 25; } >&2
+        done
+    fi
+    headless_cleanup
+    [ -n "${KEEP:-}" ] || rm -rf "$BRIDGE_WORK"
+}
+trap bridge_on_exit EXIT
 
 # bridge_wait_until DESCRIPTION COMMAND...: waits (10 s at most) until COMMAND succeeds.
 bridge_wait_until() {
@@ -114,7 +125,9 @@ screensaver_active() {
 # The real lockapp from a temporary install; its output in $LOG.
 bridge_start_lockapp() {
     cp "$BRIDGE_STAGE/lockapp" "$BRIDGE_WORK/"
-    cp -r "$BRIDGE_STAGE/skin" "$BRIDGE_STAGE/config.cfg" "$BRIDGE_WORK/"
+    cp -r "$BRIDGE_STAGE/skin" "$BRIDGE_WORK/"
+    # A long unlock time-out: on a busy machine the two keys may come seconds apart.
+    sed 's/^TimeOut=.*/TimeOut=60000/' "$BRIDGE_STAGE/config.cfg" >"$BRIDGE_WORK/config.cfg"
     LOG="$BRIDGE_WORK/lockapp.log"
     headless_start_lockapp "$BRIDGE_WORK/lockapp" "$LOG"
 }
