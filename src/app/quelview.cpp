@@ -104,6 +104,10 @@ void quelView::keyPressEvent(QKeyEvent* e)
         if (unlockArmed) {
             shown = false;
             hide();
+            // With no time-out running nothing else would disarm the key, and
+            // the next lock would give way to the star key alone.
+            if (settings.timeOut <= 0)
+                unlockArmed = false;
         }
     } else if (e->key() == MiddleKey) {
         unlockArmed = true;

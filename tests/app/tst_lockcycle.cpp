@@ -33,8 +33,8 @@ private slots:
     void lcdOnWithDataActsAsWithout();
     void otherKeysOnlyWriteTheirLine_data();
     void otherKeysOnlyWriteTheirLine();
-    void nonPositiveTimeOutKeepsTheKeyArmed_data();
-    void nonPositiveTimeOutKeepsTheKeyArmed();
+    void nonPositiveTimeOutArmsUntilTheUnlock_data();
+    void nonPositiveTimeOutArmsUntilTheUnlock();
 
 private:
     void openWindow(const QByteArray& config);
@@ -273,7 +273,7 @@ void tst_LockCycle::otherKeysOnlyWriteTheirLine()
     QCOMPARE(access().unlockArmed(), false);
 }
 
-void tst_LockCycle::nonPositiveTimeOutKeepsTheKeyArmed_data()
+void tst_LockCycle::nonPositiveTimeOutArmsUntilTheUnlock_data()
 {
     QTest::addColumn<QByteArray>("config");
     QTest::newRow("zero") << QByteArray("[General]\nSkin=classic\nTimeOut=0\n");
@@ -281,7 +281,7 @@ void tst_LockCycle::nonPositiveTimeOutKeepsTheKeyArmed_data()
     QTest::newRow("missing") << QByteArray("[General]\nSkin=classic\n");
 }
 
-void tst_LockCycle::nonPositiveTimeOutKeepsTheKeyArmed()
+void tst_LockCycle::nonPositiveTimeOutArmsUntilTheUnlock()
 {
     QFETCH(QByteArray, config);
     openWindow(config);
@@ -292,6 +292,16 @@ void tst_LockCycle::nonPositiveTimeOutKeepsTheKeyArmed()
     QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
     QVERIFY(!m_view->isVisible());
     QCOMPARE(access().shown(), false);
+    // The unlock disarms the key: the next lock needs both keys again.
+    QCOMPARE(access().unlockArmed(), false);
+    send("LCDOff");
+    QTRY_VERIFY(m_view->isVisible());
+    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
+    QVERIFY(m_view->isVisible());
+    QCOMPARE(access().shown(), true);
+    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
+    QVERIFY(!m_view->isVisible());
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_LockCycle)
