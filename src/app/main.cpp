@@ -26,6 +26,10 @@ int main(int argc, char** argv)
     // trying the real one.
     if (!BusLink::session().isConnected() && !BusLink::session().address().isEmpty())
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    if (!app->claimSession()) {
+        delete app;
+        return 1;
+    }
     auto* view = new quelView(path);
     app->setMainWidget(view);
     const int result = app->exec();

@@ -1,5 +1,9 @@
 #include "zapplication.h"
 
+#include "platform/buslink.h"
+#include "platform/diagnostics.h"
+#include "platform/sessionnameclaim.h"
+
 #include <QEvent>
 #include <QSocketNotifier>
 
@@ -54,6 +58,12 @@ ZApplication::ZApplication(int& argc, char** argv, Type /*type: always a GUI cli
         m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
         connect(m_signalNotifier, &QSocketNotifier::activated, this, &ZApplication::onSignalPipeReadable);
     }
+
+    // Wayland lets no client hold the keyboard or stay above the others.
+    if (platformName().startsWith(QLatin1String("wayland")))
+        writeWarning("warning: the wayland platform gives no way to hold the keyboard: while the lock screen is "
+                     "shown, keys may still reach other applications (start lockapp with QT_QPA_PLATFORM=xcb "
+                     "to hold them)\n");
 }
 
 ZApplication::~ZApplication()
@@ -88,11 +98,34 @@ QWidget* ZApplication::mainWidget() const
     return m_mainWidget;
 }
 
+bool ZApplication::claimSession()
+{
+    BusLink& bus = BusLink::session();
+    SessionNameClaim claim(bus.connection());
+    if (claim.claim() == SessionNameClaim::Outcome::HeldByAnother) {
+        writeWarning("error: another lock screen is already running in this session (it owns \""
+                     + claim.name().toUtf8() + "\" on the session bus)\n");
+        return false;
+    }
+    // The name goes with the connection: claim it again on every new one
+    // (a bus that came late, or came back).
+    connect(&bus, &BusLink::connected, this, [&bus] {
+        SessionNameClaim again(bus.connection());
+        if (again.claim() == SessionNameClaim::Outcome::HeldByAnother)
+            writeWarning("warning: another lock screen took \"" + again.name().toUtf8()
+                         + "\" on the session bus while it was away; two lock screens now run in this session\n");
+    });
+    return true;
+}
+
 bool ZApplication::eventFilter(QObject* watched, QEvent* event)
 {
-    // Closing the main window from the window manager ends the program.
-    if (watched == m_mainWidget && event->type() == QEvent::Close)
-        exit(0);
+    // A lock screen cannot be closed: the window manager's close request
+    // (Alt+F4, WM_DELETE_WINDOW) is refused and the window stays.
+    if (watched == m_mainWidget && event->type() == QEvent::Close) {
+        event->ignore();
+        return true;
+    }
     return QApplication::eventFilter(watched, event);
 }
 

@@ -7,8 +7,8 @@
 class QSocketNotifier;
 
 // The phone's application object: a QApplication whose event loop ends
-// cleanly (exit code 0) on SIGTERM, SIGINT or SIGHUP, or when the user closes
-// the main widget through the window manager.
+// cleanly (exit code 0) on SIGTERM, SIGINT or SIGHUP, and only then: a close
+// request for the main widget from the window manager is refused.
 class ZApplication : public QApplication
 {
     Q_OBJECT
@@ -33,6 +33,12 @@ public:
     // Makes the widget the main widget without showing it.
     virtual void setMainWidget(QWidget* widget);
     QWidget* mainWidget() const;
+
+    // One lock screen per session. False when another process owns the lock
+    // screen's name on the session bus (said on standard error); true when
+    // this one owns it now, and when no bus can be reached (the lock screen
+    // then runs on without one).
+    bool claimSession();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

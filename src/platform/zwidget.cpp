@@ -1,5 +1,7 @@
 #include "zwidget.h"
 
+#include "platform/x11keyguard.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -9,11 +11,26 @@ ZWidget::ZWidget(QWidget* parent, Qt::WindowFlags flags)
 {
 }
 
+namespace {
+// On X11 the main window keeps the window manager out: it places, stacks,
+// focuses and closes nothing of it, and the keyguard keeps it on top.
+Qt::WindowFlags windowSystemFlags()
+{
+    if (X11Keyguard::isAvailable())
+        return Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    return {};
+}
+} // namespace
+
 ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
-    : ZWidget(parent, flags | Qt::Window)
+    : ZWidget(parent, flags | Qt::Window | windowSystemFlags())
 {
     setFocusPolicy(Qt::StrongFocus);
+    if (X11Keyguard::isAvailable())
+        m_keyguard = new X11Keyguard(this);
 }
+
+ZMainWidget::~ZMainWidget() = default;
 
 void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
 {
@@ -51,11 +68,28 @@ void ZMainWidget::show()
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         raise();
     activateWindow();
+    // It also stays over windows that come later, and holds the keyboard
+    // and the pointer until it hides.
+    if (m_keyguard)
+        m_keyguard->engage();
 }
 
 void ZMainWidget::hide()
 {
+    // Let go before the window disappears, so that the focus can go back to
+    // the window that had it.
+    if (m_keyguard)
+        m_keyguard->release();
     QWidget::hide();
+}
+
+void ZMainWidget::hideEvent(QHideEvent* event)
+{
+    // Hidden some other way than through hide(): the server has dropped the
+    // grabs with the window; stop asking for them.
+    if (m_keyguard)
+        m_keyguard->release();
+    ZWidget::hideEvent(event);
 }
 
 ZKbMainWidget::ZKbMainWidget(QWidget* parent, const char* name, unsigned int flags)

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class X11Keyguard;
+
 // The phone toolkit's widget base: a plain QWidget.
 class ZWidget : public QWidget
 {
@@ -16,6 +18,7 @@ class ZMainWidget : public ZWidget
     Q_OBJECT
 public:
     explicit ZMainWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~ZMainWidget() override;
 
     // The phone's screen size.
     static constexpr int ScreenWidth = 240;
@@ -27,14 +30,25 @@ public:
     void setFullScreenMode(bool fullScreen, bool hideTitleBar);
     bool isFullScreenMode() const { return m_fullScreenMode; }
 
+    // While shown, the window stands over every other window, including
+    // those that appear later, and holds the keyboard and the pointer: no
+    // other application receives a key or a click. Hidden, it takes neither.
+    // (On X11; Wayland offers no such thing, see ZApplication.)
     virtual void show();
     virtual void hide();
 
     // Whether a shown window will cover the whole screen it is on.
     bool coversScreen() const;
 
+    // The X11 keyguard of this window; null on other platforms.
+    X11Keyguard* keyguard() const { return m_keyguard; }
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     bool m_fullScreenMode = false;
+    X11Keyguard* m_keyguard = nullptr;
 };
 
 // The keypad main window. Key presses reach keyPressEvent with the keypad's

@@ -1,0 +1,253 @@
+#include "x11keyguard.h"
+
+#include "platform/diagnostics.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int MaxRaisesPerSecond = 50;
+
+xcb_connection_t* x11Connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+const char* grabFailure(uint8_t status)
+{
+    switch (status) {
+    case XCB_GRAB_STATUS_ALREADY_GRABBED:
+        return "another client holds it";
+    case XCB_GRAB_STATUS_FROZEN:
+        return "another client froze it";
+    case XCB_GRAB_STATUS_NOT_VIEWABLE:
+        return "the window is not on the screen";
+    default:
+        return "the X server refused";
+    }
+}
+
+} // namespace
+
+bool X11Keyguard::isAvailable()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb") && x11Connection();
+}
+
+X11Keyguard::X11Keyguard(QWidget* window)
+    : QObject(window)
+    , m_window(window)
+    , m_connection(x11Connection())
+{
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &X11Keyguard::tryGrabs);
+    if (m_connection)
+        QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11Keyguard::~X11Keyguard()
+{
+    release();
+    if (m_connection && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void X11Keyguard::engage()
+{
+    if (!m_connection)
+        return;
+    m_windowId = uint32_t(m_window->winId());
+    if (!m_root) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_windowId), nullptr);
+        if (!tree)
+            return;
+        m_root = tree->root;
+        std::free(tree);
+    }
+    if (!m_engaged) {
+        rememberFocus();
+        m_engaged = true;
+        m_warned = false;
+        m_sinceEngaged.start();
+        watchRoot(true);
+    }
+    raise();
+    tryGrabs();
+}
+
+void X11Keyguard::release()
+{
+    if (!m_engaged)
+        return;
+    m_engaged = false;
+    m_retry.stop();
+    watchRoot(false);
+    if (m_keyboardHeld)
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    if (m_pointerHeld)
+        xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
+    m_keyboardHeld = false;
+    m_pointerHeld = false;
+    restoreFocus();
+    xcb_flush(m_connection);
+}
+
+void X11Keyguard::raise()
+{
+    if (!m_raiseWindow.isValid() || m_raiseWindow.elapsed() >= 1000) {
+        m_raiseWindow.start();
+        m_raisesInWindow = 0;
+    }
+    if (++m_raisesInWindow > MaxRaisesPerSecond) {
+        // Raise once more when the second is over, whatever happens until then.
+        if (m_raisesInWindow == MaxRaisesPerSecond + 1)
+            QTimer::singleShot(1000 - int(m_raiseWindow.elapsed()), this, [this] {
+                if (m_engaged)
+                    raise();
+            });
+        return;
+    }
+    const uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(m_connection, m_windowId, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(m_connection);
+}
+
+void X11Keyguard::tryGrabs()
+{
+    if (!m_engaged)
+        return;
+    uint8_t keyboardStatus = XCB_GRAB_STATUS_SUCCESS;
+    uint8_t pointerStatus = XCB_GRAB_STATUS_SUCCESS;
+    if (!m_keyboardHeld) {
+        // Every key goes to the lock window, whichever window has the focus.
+        xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+                m_connection,
+                xcb_grab_keyboard(m_connection, 0, m_windowId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                  XCB_GRAB_MODE_ASYNC),
+                nullptr);
+        keyboardStatus = reply ? reply->status : uint8_t(0xff);
+        m_keyboardHeld = keyboardStatus == XCB_GRAB_STATUS_SUCCESS;
+        std::free(reply);
+    }
+    if (!m_pointerHeld) {
+        // Clicks go nowhere else either; the lock window itself ignores them.
+        const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+        xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(
+                m_connection,
+                xcb_grab_pointer(m_connection, 0, m_windowId, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                 XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                nullptr);
+        pointerStatus = reply ? reply->status : uint8_t(0xff);
+        m_pointerHeld = pointerStatus == XCB_GRAB_STATUS_SUCCESS;
+        std::free(reply);
+    }
+    if (m_keyboardHeld && m_pointerHeld)
+        return;
+
+    const bool patienceOver = m_sinceEngaged.elapsed() >= GrabPatienceMs;
+    if (patienceOver && !m_warned) {
+        m_warned = true;
+        QByteArray line = "warning: the lock screen could not take";
+        if (!m_keyboardHeld)
+            line += QByteArray(" the keyboard (") + grabFailure(keyboardStatus) + ")";
+        if (!m_keyboardHeld && !m_pointerHeld)
+            line += " and";
+        if (!m_pointerHeld)
+            line += QByteArray(" the pointer (") + grabFailure(pointerStatus) + ")";
+        line += " within " + QByteArray::number(GrabPatienceMs / 1000)
+                + " s; other applications may receive input while it is shown\n";
+        writeWarning(line);
+    }
+    m_retry.start(patienceOver ? SlowRetryIntervalMs : RetryIntervalMs);
+}
+
+void X11Keyguard::watchRoot(bool watch)
+{
+    if (!m_root || watch == m_watchingRoot)
+        return;
+    // Event masks are kept per client: this adds to what the toolkit itself
+    // selected on the root window, and takes away only what was added here.
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, m_root), nullptr);
+    if (!attributes)
+        return;
+    const uint32_t current = attributes->your_event_mask;
+    std::free(attributes);
+    if (watch && (current & XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY))
+        return; // selected already by someone else in this process: leave it be
+    const uint32_t mask = watch ? (current | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY)
+                                : (current & ~uint32_t(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY));
+    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
+    m_watchingRoot = watch;
+}
+
+void X11Keyguard::rememberFocus()
+{
+    m_haveFocusBefore = false;
+    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+    if (!focus)
+        return;
+    if (focus->focus != m_windowId) {
+        m_focusBefore = focus->focus;
+        m_haveFocusBefore = true;
+    }
+    std::free(focus);
+}
+
+void X11Keyguard::restoreFocus()
+{
+    if (!m_haveFocusBefore)
+        return;
+    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
+    const bool ours = focus && focus->focus == m_windowId;
+    std::free(focus);
+    // Someone else (the window manager, a new dialog) moved the focus while
+    // the lock screen was up: that choice stands.
+    if (!ours)
+        return;
+    // The window that had it may be gone or hidden by now; the server then
+    // refuses, and the focus falls back to the root when the window hides.
+    const xcb_void_cookie_t cookie = xcb_set_input_focus_checked(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT,
+                                                                 m_focusBefore, XCB_CURRENT_TIME);
+    std::free(xcb_request_check(m_connection, cookie));
+}
+
+bool X11Keyguard::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/)
+{
+    if (!m_engaged || eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_MAP_NOTIFY: {
+        const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+        if (map->event == m_root && map->window != m_windowId)
+            raise();
+        break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        // Some other top-level window moved in the stacking order or on the
+        // screen; it may now be above the lock window.
+        const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        if (configure->event == m_root && configure->window != m_windowId)
+            raise();
+        break;
+    }
+    case XCB_CIRCULATE_NOTIFY: {
+        const auto* circulate = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
+        if (circulate->event == m_root && circulate->window != m_windowId)
+            raise();
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
