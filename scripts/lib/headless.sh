@@ -25,6 +25,32 @@ headless_start_xvfb() {
     rm -f "$fdfile"
 }
 
+# Starts openbox on $DISPLAY and waits until it manages the screen.
+headless_start_openbox() {
+    local out
+    out="$(mktemp)"
+    openbox --sm-disable >"$out" 2>&1 &
+    HEADLESS_PIDS+=($!)
+    if ! (headless_wait_until "openbox manages the screen" wmctrl -m); then
+        cat "$out" >&2
+        rm -f "$out"
+        headless_die "openbox did not start"
+    fi
+    rm -f "$out"
+}
+
+# headless_wait_until WHAT COMMAND...: runs COMMAND (quietly) until it
+# succeeds, 10 s at most.
+headless_wait_until() {
+    local what="$1" i
+    shift
+    for i in $(seq 200); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.05
+    done
+    headless_die "timed out waiting until $what"
+}
+
 # Starts a private session bus unless one is reachable; exports its address.
 headless_ensure_bus() {
     if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && dbus-send --session --print-reply --dest=org.freedesktop.DBus \

@@ -1,0 +1,153 @@
+// Another X client, for the keyguard tests: it does what a menu, a window
+// manager or a curious client would do to the lock window.
+//   x11peer grab SECONDS   hold the keyboard and the pointer (an open menu),
+//                          say "grabbed" once they are held, let go after SECONDS
+//   x11peer trygrab        try to take both; prints "keyboard=free|held" and
+//                          "pointer=free|held" (held: another client has it)
+//   x11peer close WINDOW   ask WINDOW to close with WM_DELETE_WINDOW, as a
+//                          window manager does for Alt+F4
+//   x11peer top            the topmost mapped child of the root window
+//   x11peer notify X Y W H show a plain red override-redirect window there
+//                          (a notification: no window manager stacks it),
+//                          print its id once it is mapped, keep it until killed
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+uint8_t grabKeyboard(xcb_connection_t* c, xcb_window_t root)
+{
+    auto* reply = xcb_grab_keyboard_reply(
+            c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    const uint8_t status = reply ? reply->status : 0xff;
+    std::free(reply);
+    return status;
+}
+
+uint8_t grabPointer(xcb_connection_t* c, xcb_window_t root)
+{
+    auto* reply = xcb_grab_pointer_reply(
+            c,
+            xcb_grab_pointer(c, 0, root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                             XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+            nullptr);
+    const uint8_t status = reply ? reply->status : 0xff;
+    std::free(reply);
+    return status;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return result;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: x11peer grab SECONDS | trygrab | close WINDOW | top | notify X Y W H\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    const std::string command = argv[1];
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        std::fprintf(stderr, "x11peer: cannot open the display\n");
+        return 1;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+
+    if (command == "grab" && argc == 3) {
+        const double seconds = std::atof(argv[2]);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        bool keyboard = false, pointer = false;
+        while (!(keyboard && pointer) && std::chrono::steady_clock::now() < deadline) {
+            keyboard = keyboard || grabKeyboard(c, root) == XCB_GRAB_STATUS_SUCCESS;
+            pointer = pointer || grabPointer(c, root) == XCB_GRAB_STATUS_SUCCESS;
+            if (!(keyboard && pointer))
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!(keyboard && pointer)) {
+            std::fprintf(stderr, "x11peer: could not grab\n");
+            return 1;
+        }
+        std::printf("grabbed\n");
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+    } else if (command == "trygrab" && argc == 2) {
+        const uint8_t keyboard = grabKeyboard(c, root);
+        const uint8_t pointer = grabPointer(c, root);
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        std::printf("keyboard=%s\npointer=%s\n", keyboard == XCB_GRAB_STATUS_SUCCESS ? "free" : "held",
+                    pointer == XCB_GRAB_STATUS_SUCCESS ? "free" : "held");
+    } else if (command == "close" && argc == 3) {
+        const xcb_window_t window = xcb_window_t(std::strtoul(argv[2], nullptr, 0));
+        xcb_client_message_event_t event = {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom(c, "WM_PROTOCOLS");
+        event.data.data32[0] = atom(c, "WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        xcb_flush(c);
+        // A round trip: the request has been handled before this exits.
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    } else if (command == "top" && argc == 2) {
+        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+        xcb_window_t top = XCB_NONE;
+        if (tree) {
+            const xcb_window_t* children = xcb_query_tree_children(tree);
+            // Bottom to top: the last mapped one is on top.
+            for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0 && top == XCB_NONE; --i) {
+                auto* attributes = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+                if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                    top = children[i];
+                std::free(attributes);
+            }
+            std::free(tree);
+        }
+        std::printf("%u\n", top);
+    } else if (command == "notify" && argc == 6) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_window_t window = xcb_generate_id(c);
+        const uint32_t values[] = { 0xff0000u, 1u, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, int16_t(std::atoi(argv[2])),
+                          int16_t(std::atoi(argv[3])), uint16_t(std::atoi(argv[4])), uint16_t(std::atoi(argv[5])), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        xcb_map_window(c, window);
+        xcb_flush(c);
+        while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+            const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY;
+            std::free(event);
+            if (mapped) {
+                std::printf("%u\n", window);
+                std::fflush(stdout);
+            }
+        }
+    } else {
+        xcb_disconnect(c);
+        return usage();
+    }
+    xcb_disconnect(c);
+    return 0;
+}
