@@ -1,6 +1,7 @@
 #include "app/quelview.h"
 
 #include "clock/SpeciOperation.h"
+#include "clock/handgeometry.h"
 #include "clock/textstyle.h"
 
 #include <QPainter>
@@ -20,8 +21,8 @@ void quelView::drawAnalog(QPainter& painter)
 
     const int faceWidth = clockPixmap.width();
     const int faceHeight = clockPixmap.height();
-    const int pivotX = clockX + faceWidth / 2;
-    const int pivotY = clockY + faceHeight / 2;
+    const int pivotX = clampToDrawable(qint64(clockX) + faceWidth / 2);
+    const int pivotY = clampToDrawable(qint64(clockY) + faceHeight / 2);
 
     struct Hand
     {
@@ -44,19 +45,18 @@ void quelView::drawAnalog(QPainter& painter)
     QPen pen;
     for (const Hand& hand : hands) {
         pen.setColor(colourFromSetting(hand.colour));
-        // A missing width (-1) draws one pixel wide: the toolkit refuses
-        // negative widths and would keep the previous hand's instead.
-        pen.setWidth(hand.width < 0 ? 1 : hand.width);
+        pen.setWidth(handPenWidth(hand.width));
         painter.setPen(pen);
 
         int endX = hand.x;
-        int endY = hand.y - hand.length;
+        int endY = handUprightEndY(hand.y, hand.length);
         rotation.rotate(static_cast<float>(hand.angle), static_cast<float>(hand.x), static_cast<float>(hand.y));
         rotation.Change(endX, endY, 3);
         painter.drawLine(hand.x, hand.y, endX, endY);
     }
 
     // Centred by halving the size difference, not by subtracting half the cap.
-    painter.drawPixmap(clockX + (faceWidth - centerPixmap.width()) / 2,
-                       clockY + (faceHeight - centerPixmap.height()) / 2, centerPixmap, 0, 0, -1, -1);
+    painter.drawPixmap(clampToDrawable(clockX + (qint64(faceWidth) - centerPixmap.width()) / 2),
+                       clampToDrawable(clockY + (qint64(faceHeight) - centerPixmap.height()) / 2), centerPixmap,
+                       0, 0, -1, -1);
 }

@@ -1,13 +1,32 @@
 #include "clockplacement.h"
 
+#include "platform/zwidget.h"
+
+int clampToDrawable(qint64 v)
+{
+    return int(qBound(qint64(-DrawLimit), v, qint64(DrawLimit)));
+}
+
 int placeClockAxis(const QString& text, const char* startKeyword, const char* endKeyword, int screen, int face)
 {
     if (text == QLatin1String(startKeyword))
         return 0;
     if (text == QLatin1String(endKeyword))
-        return screen - face;
+        return clampToDrawable(qint64(screen) - face);
     if (text == QLatin1String("center"))
-        return (screen - face) / 2;
+        return clampToDrawable((qint64(screen) - face) / 2);
     // QString::toInt gives 0 for text that is not a whole number in range.
-    return text.toInt(nullptr, 10);
+    return clampToDrawable(text.toInt(nullptr, 10));
+}
+
+ClockPlacement ClockPlacement::of(const QString& clockLeft, const QString& clockTop, QSize face)
+{
+    const int faceWidth = qMax(0, face.width());
+    const int faceHeight = qMax(0, face.height());
+    ClockPlacement p;
+    p.clockX = placeClockAxis(clockLeft, "left", "right", ZMainWidget::ScreenWidth, faceWidth);
+    p.clockY = placeClockAxis(clockTop, "top", "bottom", ZMainWidget::ScreenHeight, faceHeight);
+    p.centerX = clampToDrawable(qint64(p.clockX) + faceWidth / 2);
+    p.centerY = clampToDrawable(qint64(p.clockY) + faceHeight / 2);
+    return p;
 }

@@ -10,6 +10,7 @@
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"
+#include "skin/clockplacement.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QtEndian>
@@ -275,9 +277,21 @@ struct Bounds
 
 enum class Special { Folder, Fifo, DevZero, DevUrandom, SymlinkLoop, Dangling, RegularFile };
 
+// What lies in the skin folder beside the image a row names.
+enum class Beside { Image, Fifo, LinkToImage, SparseImageFile };
+
+// A skin text with one line replaced (the classic skin by default).
+QByteArray classicSkinWith(const QByteArray& line, const QByteArray& replacement,
+                           QByteArray skin = AppFolder::classicSkin())
+{
+    const qsizetype at = skin.indexOf(line);
+    return at < 0 ? skin : skin.replace(at, line.size(), replacement);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Special)
+Q_DECLARE_METATYPE(Beside)
 
 class tst_BadInput : public QObject
 {
@@ -303,6 +317,11 @@ private slots:
     void skinSelection();
     void timeOutValues_data();
     void timeOutValues();
+    void exactImageNames_data();
+    void exactImageNames();
+    void backgroundLargerThanTheScreen();
+    void extremeIntegers_data();
+    void extremeIntegers();
 
 private:
     // Constructs the window for `folder`, checks its start-up lines and that
@@ -838,6 +857,162 @@ void tst_BadInput::timeOutValues()
     folder.writeClassic();
     folder.writeConfig("[General]\nSkin=classic\nTimeOut=" + value + "\n");
     survive(folder, [&](QuelViewAccess& access) { QCOMPARE(access.settings().timeOut, timeOut); });
+}
+
+void tst_BadInput::exactImageNames_data()
+{
+    QTest::addColumn<QByteArray>("line");      // the image line of skin.cfg
+    QTest::addColumn<QString>("besideName");   // a file put in the skin folder
+    QTest::addColumn<Beside>("beside");
+    QTest::addColumn<bool>("loaded");
+
+    QTest::newRow("BACKGROUND=back beside back.png") << QByteArray("BACKGROUND=back") << "back.png" << Beside::Image << false;
+    QTest::newRow("BACKGROUND=back beside a FIFO back.bmp")
+        << QByteArray("BACKGROUND=back") << "back.bmp" << Beside::Fifo << false;
+    QTest::newRow("BACKGROUND absent, a FIFO .bmp in the skin folder")
+        << QByteArray("Absent=back.png") << ".bmp" << Beside::Fifo << false;
+    QTest::newRow("BACKGROUND absent, a FIFO .png in the skin folder")
+        << QByteArray("Absent=back.png") << ".png" << Beside::Fifo << false;
+    QTest::newRow("BACKGROUND=back.png, then a NUL byte and a path")
+        << QByteArray("BACKGROUND=back.png\0../../x", 28) << "unused.png" << Beside::Image << false;
+    QTest::newRow("BACKGROUND=back.png larger than 64 MiB on disk")
+        << QByteArray("BACKGROUND=huge.png") << "huge.png" << Beside::SparseImageFile << false;
+    // Links are followed: the name is the link's.
+    QTest::newRow("BACKGROUND=linked.png, a link to an image")
+        << QByteArray("BACKGROUND=linked.png") << "linked.png" << Beside::LinkToImage << true;
+    QTest::newRow("BACKGROUND=back.jpg holding a PNG")
+        << QByteArray("BACKGROUND=back.jpg") << "back.jpg" << Beside::Image << true;
+}
+
+void tst_BadInput::exactImageNames()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, besideName);
+    QFETCH(Beside, beside);
+    QFETCH(bool, loaded);
+
+    AppFolder folder;
+    folder.writeClassic();
+    folder.writeConfig(classicConfig());
+    folder.writeSkin(QStringLiteral("classic"), classicSkinWith("BACKGROUND=back.png", line));
+    const QString skinDir = folder.path() + QLatin1String("/skin/classic/");
+    const QByteArray besidePath = QFile::encodeName(skinDir + besideName);
+    switch (beside) {
+    case Beside::Image:
+        folder.writeImage(QStringLiteral("skin/classic/") + besideName, QSize(240, 320));
+        break;
+    case Beside::Fifo:
+        QCOMPARE(::mkfifo(besidePath.constData(), 0600), 0);
+        break;
+    case Beside::LinkToImage:
+        folder.writeImage(QStringLiteral("elsewhere.png"), QSize(240, 320));
+        QCOMPARE(::symlink(QFile::encodeName(folder.path() + QLatin1String("/elsewhere.png")).constData(),
+                           besidePath.constData()), 0);
+        break;
+    case Beside::SparseImageFile:
+        QVERIFY(writeLargeFile(skinDir + besideName, encoded(noise(QSize(240, 320)), "PNG"), 65 * MiB, false));
+        break;
+    }
+
+    survive(folder, [&](QuelViewAccess& access) {
+        QCOMPARE(!access.background().isNull(), loaded);
+        if (loaded)
+            QCOMPARE(access.background().size(), QSize(240, 320));
+        // The face and the cap are as always.
+        QCOMPARE(access.face().size(), QSize(150, 150));
+        QCOMPARE(access.cap().size(), QSize(21, 21));
+    });
+}
+
+void tst_BadInput::backgroundLargerThanTheScreen()
+{
+    // A picture of 3000 x 3000 with a marked top-left screenful: it compresses
+    // to little on disk but decodes to 34 MiB.
+    AppFolder folder;
+    folder.writeClassic();
+    folder.writeConfig(classicConfig());
+    {
+        QImage picture(3000, 3000, QImage::Format_RGB32);
+        picture.fill(QColor(0x20, 0x40, 0x60));
+        QPainter painter(&picture);
+        painter.fillRect(0, 0, 240, 320, QColor(0xc0, 0x10, 0x10));
+        painter.fillRect(239, 319, 1, 1, QColor(0x10, 0xc0, 0x10));
+        painter.end();
+        folder.writeFile(QStringLiteral("skin/classic/back.png"), encoded(picture, "PNG"));
+    }
+
+    Bounds bounds;
+    // Decoding still holds the whole picture for a moment; it must not stay.
+    bounds.peakKb = 96 * 1024;
+    survive(folder, [&](QuelViewAccess& access) {
+        QCOMPARE(access.background().size(), QSize(240, 320));
+        const QImage kept = access.background().toImage();
+        QCOMPARE(kept.pixel(0, 0), qRgb(0xc0, 0x10, 0x10));
+        QCOMPARE(kept.pixel(239, 319), qRgb(0x10, 0xc0, 0x10));
+    }, bounds);
+}
+
+void tst_BadInput::extremeIntegers_data()
+{
+    QTest::addColumn<QByteArray>("line");         // replaces the classic skin's line of the same key
+    QTest::addColumn<QPoint>("clockCorner");
+    QTest::addColumn<QPoint>("clockCentre");
+    QTest::addColumn<bool>("minuteHandCoversScreen");
+
+    const QByteArray max = "2147483647";
+    const QByteArray min = "-2147483648";
+    const int limit = DrawLimit;
+    // The classic face is 150 x 150, centred across, its top at y = 30.
+    QTest::newRow("ClockLeft=INT_MAX") << "ClockLeft=" + max << QPoint(limit, 30) << QPoint(limit, 105) << false;
+    QTest::newRow("ClockLeft=INT_MIN") << "ClockLeft=" + min << QPoint(-limit, 30) << QPoint(-limit + 75, 105) << false;
+    QTest::newRow("ClockTop=INT_MAX") << "ClockTop=" + max << QPoint(45, limit) << QPoint(120, limit) << false;
+    QTest::newRow("ClockTop=INT_MIN") << "ClockTop=" + min << QPoint(45, -limit) << QPoint(120, -limit + 75) << false;
+    QTest::newRow("ClockTop=-16777300") << QByteArray("ClockTop=-16777300") << QPoint(45, -limit) << QPoint(120, -limit + 75) << false;
+    QTest::newRow("HourHeight=INT_MIN") << "HourHeight=" + min << QPoint(45, 30) << QPoint(120, 105) << false;
+    QTest::newRow("HourHeight=INT_MAX") << "HourHeight=" + max << QPoint(45, 30) << QPoint(120, 105) << false;
+    QTest::newRow("SecHeight=INT_MIN") << "SecHeight=" + min << QPoint(45, 30) << QPoint(120, 105) << false;
+    QTest::newRow("HourWidth=INT_MAX") << "HourWidth=" + max << QPoint(45, 30) << QPoint(120, 105) << false;
+    QTest::newRow("DCX=INT_MAX") << "DCX=" + max << QPoint(45, 30) << QPoint(120, 105) << false;
+    QTest::newRow("DateY=INT_MIN") << "DateY=" + min << QPoint(45, 30) << QPoint(120, 105) << false;
+    // The toolkit refuses pens of 32768 pixels or more; clamped, the minute
+    // hand is as wide as the toolkit draws and covers the screen.
+    QTest::newRow("MinWidth=32767") << QByteArray("MinWidth=32767") << QPoint(45, 30) << QPoint(120, 105) << true;
+    QTest::newRow("MinWidth=40000") << QByteArray("MinWidth=40000") << QPoint(45, 30) << QPoint(120, 105) << true;
+    QTest::newRow("MinWidth=INT_MAX") << "MinWidth=" + max << QPoint(45, 30) << QPoint(120, 105) << true;
+}
+
+void tst_BadInput::extremeIntegers()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QPoint, clockCorner);
+    QFETCH(QPoint, clockCentre);
+    QFETCH(bool, minuteHandCoversScreen);
+
+    AppFolder folder;
+    folder.writeClassic();
+    folder.writeConfig(classicConfig());
+    const QByteArray key = line.left(line.indexOf('=') + 1);
+    const QByteArray skin = AppFolder::classicSkin();
+    const qsizetype at = skin.indexOf("\n" + key) + 1;
+    QVERIFY(at > 0);
+    const qsizetype end = skin.indexOf('\n', at);
+    // A blue minute hand, told from the white hour hand and the background.
+    folder.writeSkin(QStringLiteral("classic"),
+                     classicSkinWith("MinColor=16777215", "MinColor=255",
+                                     classicSkinWith(skin.mid(at, end - at), line)));
+
+    survive(folder, [&](QuelViewAccess& access) {
+        QCOMPARE(access.clockCorner(), clockCorner);
+        QCOMPARE(access.clockCentre(), clockCentre);
+        QImage canvas(240, 320, QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        QPainter painter(&canvas);
+        access.drawAnalog(painter);
+        painter.end();
+        // A corner the hands of the classic skin never reach.
+        const bool covered = canvas.pixel(2, 318) == qRgb(0, 0, 255);
+        QCOMPARE(covered, minuteHandCoversScreen);
+    });
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_BadInput)
