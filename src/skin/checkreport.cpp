@@ -1,8 +1,30 @@
 #include "checkreport.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
+#include <numeric>
+
+QString shownText(const QString& text)
+{
+    const QString kept = text.size() <= LongestShownText ? text : text.left(LongestShownText - 20);
+    // Control characters written as escapes: a NUL or a line end in a value
+    // must not cut or forge a line of the report.
+    QString shown;
+    shown.reserve(kept.size());
+    for (const QChar c : kept) {
+        if (c.unicode() == 0)
+            shown += QLatin1String("\\0");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    if (kept.size() < text.size())
+        shown += QStringLiteral("... (%1 characters)").arg(text.size());
+    return shown;
+}
 
 QString CheckDiagnostic::toString() const
 {
@@ -27,16 +49,22 @@ void CheckReport::add(const QString& file, int line, CheckDiagnostic::Severity s
 
 QList<CheckDiagnostic> CheckReport::diagnostics() const
 {
-    QStringList files;
+    // Each file's rank is looked up once per finding, not once per
+    // comparison: a report may hold a hundred thousand findings.
+    QHash<QString, qsizetype> fileRank;
+    QList<qsizetype> ranks;
+    ranks.reserve(m_items.size());
     for (const CheckDiagnostic& d : m_items)
-        if (!files.contains(d.file))
-            files.append(d.file);
-    QList<CheckDiagnostic> sorted = m_items;
-    std::stable_sort(sorted.begin(), sorted.end(), [&files](const CheckDiagnostic& a, const CheckDiagnostic& b) {
-        const qsizetype fileA = files.indexOf(a.file);
-        const qsizetype fileB = files.indexOf(b.file);
-        return fileA != fileB ? fileA < fileB : a.line < b.line;
+        ranks.append(fileRank.emplace(d.file, fileRank.size()).value());
+    QList<qsizetype> order(m_items.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return ranks[a] != ranks[b] ? ranks[a] < ranks[b] : m_items[a].line < m_items[b].line;
     });
+    QList<CheckDiagnostic> sorted;
+    sorted.reserve(m_items.size());
+    for (const qsizetype i : std::as_const(order))
+        sorted.append(m_items[i]);
     return sorted;
 }
 

@@ -3,6 +3,13 @@
 #include <QList>
 #include <QString>
 
+// Text from a file as a message quotes it: whole up to LongestShownText
+// characters, else its start, "..." and its length, so that a value of a
+// megabyte makes a line of a message, not a megabyte of output. Control
+// characters are written as escapes ("\0", "\x0a").
+constexpr qsizetype LongestShownText = 80;
+QString shownText(const QString& text);
+
 // One finding about a settings or skin file, in the form compilers use so
 // that editors and CI can jump to it: "FILE:LINE: error: MESSAGE".
 struct CheckDiagnostic

@@ -5,6 +5,7 @@
 #include "skin/settingsfilescan.h"
 #include "skin/namesuggestion.h"
 #include "skin/skinfilecheck.h"
+#include "skin/skinfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,12 +75,12 @@ void ConfigFileCheck::checkSkin(CheckReport& report, const QString& path, const 
         return;
     }
     const QString skinsDir = m_appDir + QLatin1String("skin/");
-    if (QFileInfo(skinsDir + line.value + QLatin1Char('/')).isDir())
+    if (QFileInfo(skinFolder(m_appDir, line.value)).isDir())
         return;
 
     QString message = QStringLiteral("Skin=%1 names no folder (there is no %2/): the lock screen finds no skin.cfg, "
                                      "so every skin key takes its default")
-                          .arg(line.value, QDir::cleanPath(QLatin1String("skin/") + line.value));
+                          .arg(shownText(line.value), shownText(QDir::cleanPath(QLatin1String("skin/") + line.value)));
     const QString match = closestName(line.value, QDir(skinsDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot));
     if (!match.isNull())
         message += QStringLiteral("; did you mean \"%1\"?").arg(match);
@@ -89,7 +90,7 @@ void ConfigFileCheck::checkSkin(CheckReport& report, const QString& path, const 
 void ConfigFileCheck::checkTimeOut(CheckReport& report, const QString& path, const IniDocument::Line& line) const
 {
     const std::optional<int> timeOut = ZConfig::toNumber(line.value);
-    const QString written = QLatin1String("TimeOut=") + line.value;
+    const QString written = QLatin1String("TimeOut=") + shownText(line.value);
     if (!timeOut) {
         const QString problem =
             line.value.isEmpty()

@@ -10,4 +10,11 @@
 // that "DCQ" is not taken for "DCX". Null when no candidate is close; the
 // first of equally close candidates wins. A `maxEdits` of 0 or more
 // overrides the allowance by length.
+//
+// The work is bounded whatever the input: a name longer than
+// LongestSuggestedName gets no suggestion, only the first MostCandidates
+// candidates are looked at, and one whose length alone puts it out of reach
+// is skipped.
+constexpr qsizetype LongestSuggestedName = 64;
+constexpr qsizetype MostCandidates = 1000;
 QString closestName(const QString& name, const QStringList& candidates, int maxEdits = -1);

@@ -2,6 +2,7 @@
 
 #include "platform/diagnostics.h"
 #include "platform/zconfig.h"
+#include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
 
 // Reads config.cfg, then the selected skin's skin.cfg, into the settings.
@@ -13,7 +14,7 @@ void quelView::readConfig()
     settings.timeOut = configReader->readNumEntry(QStringLiteral("General"), QStringLiteral("TimeOut"), -1);
 
     // A plain concatenation: an absent Skin gives ".../skin//".
-    skinDir = appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
+    skinDir = skinFolder(appDir, skin);
     readSkin();
 
     writeDiagnostic("\nconfig!\n");

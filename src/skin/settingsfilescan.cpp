@@ -52,7 +52,15 @@ QString excerpt(const QString& raw)
 SettingsFileScan::SettingsFileScan(const IniDocument& document, const QString& path, const KeySet& own,
                                    const KeySet& other)
     : m_document(document), m_path(path), m_own(own), m_other(other)
+    , m_ownGroups(groupsOf(own)), m_otherGroups(groupsOf(other))
+    , m_ownGroupSet(m_ownGroups.cbegin(), m_ownGroups.cend())
+    , m_otherGroupSet(m_otherGroups.cbegin(), m_otherGroups.cend())
 {
+    for (const QString& group : std::as_const(m_ownGroups)) {
+        m_ownKeys.insert(group, keysOf(own, group));
+        const QStringList& keys = m_ownKeys[group];
+        m_ownKeySets.insert(group, QSet<QString>(keys.cbegin(), keys.cend()));
+    }
     const QList<IniDocument::Line>& lines = m_document.lines();
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const IniDocument::Line& line = lines.at(i);
@@ -79,12 +87,13 @@ int SettingsFileScan::groupLine(const QString& group) const
 
 bool SettingsFileScan::isOwnGroup(const QString& group) const
 {
-    return groupsOf(m_own).contains(group);
+    return m_ownGroupSet.contains(group);
 }
 
 bool SettingsFileScan::isOwnKey(const QString& group, const QString& key) const
 {
-    return keysOf(m_own, group).contains(key);
+    const auto it = m_ownKeySets.constFind(group);
+    return it != m_ownKeySets.cend() && it->contains(key);
 }
 
 void SettingsFileScan::reportLines(CheckReport& report) const
@@ -97,10 +106,30 @@ void SettingsFileScan::reportLines(CheckReport& report) const
         cutLine = &lines.last();
 
     QHash<QString, QHash<QString, int>> seen;  // group -> key -> line of its latest entry so far
-    QStringList reportedGroups;
+    QSet<QString> reportedGroups;
+    // Each kind of finding is listed MostListed times per file; the rest are
+    // counted in one closing line, so that a file of a hundred thousand
+    // unknown groups gives a report one can read, in time linear in the file.
+    enum Kind { NotUtf8, Ignored, UnknownGroup, BeforeGroup, UnknownKey, Repeated, KindCount };
+    struct Unlisted
+    {
+        int count = 0;
+        int firstLine = 0;
+    };
+    int listedCount[KindCount] = {};
+    Unlisted unlisted[KindCount];
+    const auto listed = [&](Kind kind, int lineNumber) {
+        if (listedCount[kind] < MostListed) {
+            ++listedCount[kind];
+            return true;
+        }
+        if (unlisted[kind].count++ == 0)
+            unlisted[kind].firstLine = lineNumber;
+        return false;
+    };
     for (const IniDocument::Line& line : lines) {
         // The reader turns each byte that is not UTF-8 into U+FFFD.
-        if (line.raw.contains(QChar::ReplacementCharacter))
+        if (line.raw.contains(QChar::ReplacementCharacter) && listed(NotUtf8, line.number))
             report.warning(m_path, line.number,
                            QStringLiteral("the line holds bytes that are not UTF-8; the lock screen shows each "
                                           "as \uFFFD (save the file as UTF-8)"));
@@ -109,29 +138,33 @@ void SettingsFileScan::reportLines(CheckReport& report) const
         case IniDocument::LineKind::Comment:
             break;
         case IniDocument::LineKind::Ignored:
-            if (&line != cutLine)
+            if (&line != cutLine && listed(Ignored, line.number))
                 reportIgnored(report, line);
             break;
         case IniDocument::LineKind::Group:
             if (!isOwnGroup(line.group) && !reportedGroups.contains(line.group)) {
-                reportUnknownGroup(report, line);
-                reportedGroups.append(line.group);
+                if (listed(UnknownGroup, line.number))
+                    reportUnknownGroup(report, line);
+                reportedGroups.insert(line.group);
             }
             break;
         case IniDocument::LineKind::Entry:
             if (line.group.isEmpty() && !m_groupLines.contains(line.group)) {
+                if (!listed(BeforeGroup, line.number))
+                    break;
                 const Key* known = sameKeyAnyCase(m_own, line.key);
                 report.warning(m_path, line.number,
                                QStringLiteral("key %1 stands before the first group and is ignored%2")
-                                   .arg(quoted(line.key),
+                                   .arg(quoted(shownText(line.key)),
                                         known ? QStringLiteral("; put it under [%1]").arg(known->group) : QString()));
             } else if (!isOwnGroup(line.group)) {
                 // Its group is reported; one message for all its keys.
             } else if (!isOwnKey(line.group, line.key)) {
-                reportUnknownKey(report, line);
+                if (listed(UnknownKey, line.number))
+                    reportUnknownKey(report, line);
             } else {
                 int& previous = seen[line.group][line.key];
-                if (previous > 0)
+                if (previous > 0 && listed(Repeated, line.number))
                     report.warning(m_path, line.number,
                                    QStringLiteral("%1 is repeated in [%2]; the last one wins, so line %3 is ignored")
                                        .arg(line.key, line.group, QString::number(previous)));
@@ -140,6 +173,16 @@ void SettingsFileScan::reportLines(CheckReport& report) const
             break;
         }
     }
+
+    const char* const unlistedWhat[KindCount] = {
+        "lines with bytes that are not UTF-8", "ignored lines", "unknown groups", "keys before the first group",
+        "unknown keys", "repeated keys",
+    };
+    for (int kind = 0; kind < KindCount; ++kind)
+        if (unlisted[kind].count > 0)
+            report.warning(m_path, unlisted[kind].firstLine,
+                           QStringLiteral("%1 more %2 from here on are not listed")
+                               .arg(QString::number(unlisted[kind].count), QLatin1String(unlistedWhat[kind])));
 
     if (m_document.isTruncated()) {
         const int line = cutLine ? cutLine->number : (lines.isEmpty() ? 1 : lines.last().number + 1);
@@ -165,11 +208,11 @@ void SettingsFileScan::reportIgnored(CheckReport& report, const IniDocument::Lin
 
 void SettingsFileScan::reportUnknownGroup(CheckReport& report, const IniDocument::Line& line) const
 {
-    const QString unknown = QStringLiteral("unknown group \"[%1]\" (its keys are ignored)").arg(line.group);
-    const QString suggestion = closestName(line.group, groupsOf(m_own));
+    const QString unknown = QStringLiteral("unknown group \"[%1]\" (its keys are ignored)").arg(shownText(line.group));
+    const QString suggestion = closestName(line.group, m_ownGroups);
     if (!suggestion.isNull()) {
         report.warning(m_path, line.number, unknown + QStringLiteral("; did you mean \"[%1]\"?").arg(suggestion));
-    } else if (groupsOf(m_other).contains(line.group)) {
+    } else if (m_otherGroupSet.contains(line.group)) {
         report.warning(m_path, line.number,
                        unknown + QStringLiteral(": the lock screen reads [%1] from %2").arg(line.group, m_other.fileName));
     } else {
@@ -179,8 +222,8 @@ void SettingsFileScan::reportUnknownGroup(CheckReport& report, const IniDocument
 
 void SettingsFileScan::reportUnknownKey(CheckReport& report, const IniDocument::Line& line) const
 {
-    const QString unknown = QStringLiteral("unknown key %1 in [%2]").arg(quoted(line.key), line.group);
-    const QString sameGroup = closestName(line.key, keysOf(m_own, line.group));
+    const QString unknown = QStringLiteral("unknown key %1 in [%2]").arg(quoted(shownText(line.key)), line.group);
+    const QString sameGroup = closestName(line.key, m_ownKeys.value(line.group));
     const bool caseSlip = !sameGroup.isNull() && sameGroup.compare(line.key, Qt::CaseInsensitive) == 0;
     const Key* elsewhere = sameKeyAnyCase(m_own, line.key);
     const Key* otherFile = sameKeyAnyCase(m_other, line.key);

@@ -4,7 +4,9 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 class CheckReport;
 
@@ -36,9 +38,13 @@ public:
     // put into the wrong file can be told.
     SettingsFileScan(const IniDocument& document, const QString& path, const KeySet& own, const KeySet& other);
 
+    // How many findings of one kind reportLines lists per file.
+    static constexpr int MostListed = 100;
+
     // Reports, as warnings: lines the reader ignores, a cut at the size
     // limit, text that was not UTF-8, groups and keys the lock screen never
-    // reads (with a guess at what was meant), and repeated keys.
+    // reads (with a guess at what was meant), and repeated keys; past
+    // MostListed of a kind, one line counts the rest.
     void reportLines(CheckReport& report) const;
 
     // The line that sets the key: the last one when it is repeated, since
@@ -58,6 +64,14 @@ private:
     QString m_path;
     KeySet m_own;
     KeySet m_other;
+    // Looked up once per line: sets, so that a file of many groups or keys
+    // is checked in time linear in its size.
+    QStringList m_ownGroups;
+    QStringList m_otherGroups;
+    QSet<QString> m_ownGroupSet;
+    QSet<QString> m_otherGroupSet;
+    QHash<QString, QStringList> m_ownKeys;  // group -> its keys, in order
+    QHash<QString, QSet<QString>> m_ownKeySets;
     QHash<QString, int> m_groupLines;
     QHash<QString, QHash<QString, qsizetype>> m_lastEntries;  // group -> key -> index in lines()
 };

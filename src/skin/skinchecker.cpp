@@ -2,6 +2,7 @@
 
 #include "skin/configfilecheck.h"
 #include "skin/skinfilecheck.h"
+#include "skin/skinfolder.h"
 
 #include <QFileInfo>
 
@@ -18,7 +19,7 @@ CheckReport SkinChecker::check() const
 
     // The skin folder as the lock screen forms it: a plain concatenation.
     const QString skin = followConfig ? configSkin : m_skin;
-    const QString skinDir = m_appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
+    const QString skinDir = skinFolder(m_appDir, skin);
     // A Skin that names no folder, or none at all, has been reported; its
     // skin.cfg is then only checked if the lock screen would find one.
     const bool skinFolderNamed = !skin.isEmpty() && QFileInfo(skinDir).isDir();

@@ -2,6 +2,7 @@
 
 #include "platform/zconfig.h"
 #include "platform/zwidget.h"
+#include "clock/handgeometry.h"
 #include "skin/checkreport.h"
 #include "skin/settingsfilescan.h"
 #include "skin/clockplacement.h"
@@ -9,6 +10,7 @@
 #include "skin/configfilecheck.h"
 #include "skin/imageprobe.h"
 #include "skin/namesuggestion.h"
+#include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
 
 #include <QDir>
@@ -108,7 +110,7 @@ QString keyName(const SkinKey& key)
 // "Key=value" as written in the file.
 QString setting(const SkinKey& key, const QString& value)
 {
-    return keyName(key) + QLatin1Char('=') + value;
+    return keyName(key) + QLatin1Char('=') + shownText(value);
 }
 
 // Messages pass every argument as text in one arg() call: a value from the
@@ -138,9 +140,11 @@ QString colourName(int rgb)
 QString closestFile(const QString& skinDir, const QString& name)
 {
     const QFileInfo info(skinDir + name);
+    if (name.size() > LongestSuggestedName)
+        return QString();
     const QStringList files = info.dir().entryList(QDir::Files | QDir::Hidden);
     QString match = closestName(info.fileName(), files, 1);
-    for (qsizetype i = 0; match.isNull() && i < files.size(); ++i)
+    for (qsizetype i = 0; match.isNull() && i < qMin(files.size(), MostCandidates); ++i)
         if (QFileInfo(files.at(i)).completeBaseName().compare(info.completeBaseName(), Qt::CaseInsensitive) == 0)
             match = files.at(i);
     if (match.isNull())
@@ -167,8 +171,8 @@ SettingsFileScan::KeySet SkinFileCheck::keySet()
 }
 
 SkinFileCheck::SkinFileCheck(const QString& appDir, const QString& skin)
-    : m_skinDir(appDir + QLatin1String("skin/") + skin + QLatin1Char('/'))
-    , m_shownSkinDir(QLatin1String("skin/") + skin + QLatin1Char('/'))
+    : m_skinDir(skinFolder(appDir, skin))
+    , m_shownSkinDir(skinFolder(QString(), skin))
 {
 }
 
@@ -259,8 +263,10 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
         return;
     }
 
-    const QString shownPath = QDir::cleanPath(m_shownSkinDir + line.value);
-    const ImageProbe image = ImageProbe::of(m_skinDir + line.value);
+    const QString shownPath = shownText(QDir::cleanPath(m_shownSkinDir + line.value));
+    const bool isBackground = key.textField == &SkinSettings::background;
+    const ImageProbe image =
+        ImageProbe::of(m_skinDir + line.value, isBackground ? QSize(ScreenWidth, ScreenHeight) : QSize());
     QString problem;
     switch (image.outcome) {
     case ImageProbe::Loaded:
@@ -276,6 +282,16 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
         }
         break;
     }
+    case ImageProbe::BadName:
+        problem = QStringLiteral("holds a NUL byte, which no file name can hold, so no file is opened");
+        break;
+    case ImageProbe::Loop:
+        problem = QStringLiteral("names a symbolic link that leads back to itself (too many levels of links)");
+        break;
+    case ImageProbe::FileTooLarge:
+        problem = QStringLiteral("names a file of more than %1 MiB, which is not read")
+                      .arg(number(ImageProbe::MaxFileBytes / (1024 * 1024)));
+        break;
     case ImageProbe::Folder:
         problem = QStringLiteral("names a folder, not an image file");
         break;
@@ -305,16 +321,19 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
 
     if (key.textField == &SkinSettings::clockImage) {
         context.faceSize = image.size;
-    } else if (key.textField == &SkinSettings::background && image.size != QSize(ScreenWidth, ScreenHeight)) {
+    } else if (isBackground && image.size != QSize(ScreenWidth, ScreenHeight)) {
         // Each frame is a copy of the background, drawn at the window's corner.
         const bool covers = image.size.width() >= ScreenWidth && image.size.height() >= ScreenHeight;
+        QString effect = covers ? QStringLiteral("only its top-left part is shown")
+                                : QStringLiteral("each frame has its size, so part of the screen is never drawn");
+        if (image.wasCut)
+            effect += QStringLiteral("; it is cut to %1 x %2 when loaded")
+                          .arg(number(image.image.width()), number(image.image.height()));
         context.report.warning(context.path, line.number,
                                QStringLiteral("%1 is %2 x %3 pixels, not %4 x %5: %6")
                                    .arg(setting(key, line.value), number(image.size.width()),
                                         number(image.size.height()), number(ScreenWidth), number(ScreenHeight),
-                                        covers ? QStringLiteral("only its top-left part is shown")
-                                               : QStringLiteral("each frame has its size, so part of the screen "
-                                                                "is never drawn")));
+                                        effect));
     }
 }
 
@@ -386,6 +405,11 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
             context.report.warning(context.path, line.number,
                                    QStringLiteral("%1: %2 is drawn 1 pixel wide; write 1 if that is meant")
                                        .arg(written, subject));
+        else if (handPenWidth(n) != n)
+            context.report.warning(context.path, line.number,
+                                   QStringLiteral("%1: the toolkit draws no pen wider than %2 pixels, so %3 is drawn "
+                                                  "%2 pixels wide")
+                                       .arg(written, number(handPenWidth(n)), subject));
         break;
     case Role::Size:
         if (n <= 0)
@@ -427,7 +451,10 @@ void SkinFileCheck::checkPlacement(Context& context, const SkinKey& key, const I
     const QString axis = across ? QStringLiteral("x") : QStringLiteral("y");
     const QString written = setting(key, line.value);
     // The placement exactly as the lock screen computes it.
-    const int position = placeClockAxis(line.value, start, end, screen, face);
+    const ClockPlacement placement = across ? ClockPlacement::of(line.value, QString(), context.faceSize)
+                                            : ClockPlacement::of(QString(), line.value, context.faceSize);
+    const int position = across ? placement.clockX : placement.clockY;
+    const int pivot = across ? placement.centerX : placement.centerY;
 
     if (!keywords.contains(line.value) && !ZConfig::toNumber(line.value)) {
         const QString problem = line.value.isEmpty()
@@ -448,20 +475,19 @@ void SkinFileCheck::checkPlacement(Context& context, const SkinKey& key, const I
 
     // The hands turn about the middle of the face; with no face, about the
     // placement point itself.
-    const int pivot = position + face / 2;
     const QString extent = across ? QStringLiteral("%1-pixel-wide").arg(screen)
                                   : QStringLiteral("%1-pixel-high").arg(screen);
     if (pivot < 0 || pivot >= screen) {
         context.report.error(context.path, line.number,
                              QStringLiteral("%1 puts the clock centre at %2 = %3, off the %4 screen")
                                  .arg(written, axis, number(pivot), extent));
-    } else if (face > 0 && (position < 0 || position + face > screen)) {
-        const QString edge = position < 0 && position + face > screen ? QStringLiteral("both edges")
+    } else if (face > 0 && (position < 0 || qint64(position) + face > screen)) {
+        const QString edge = position < 0 && qint64(position) + face > screen ? QStringLiteral("both edges")
                              : position < 0 ? (across ? QStringLiteral("the left edge") : QStringLiteral("the top edge"))
                                             : (across ? QStringLiteral("the right edge") : QStringLiteral("the bottom edge"));
         context.report.warning(context.path, line.number,
                                QStringLiteral("%1 puts the clock face at %2 = %3 to %4, past %5 of the %6 screen")
-                                   .arg(written, axis, number(position), number(position + face - 1), edge,
+                                   .arg(written, axis, number(position), number(qint64(position) + face - 1), edge,
                                         extent));
     }
 }

@@ -4,10 +4,21 @@
 #include "../common/appfolder.h"
 #include "lockctlrun.h"
 
+#include "../common/recordingdevice.h"
 #include "checkcommand.h"
 #include "command.h"
 
+#include "app/framepreview.h"
+#include "app/quelview.h"
+#include "app/quelviewaccess.h"
+#include "platform/diagnostics.h"
+#include "platform/zconfig.h"
+#include "platform/zwidget.h"
+
+#include <QApplication>
 #include <QDir>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
@@ -15,6 +26,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,6 +120,10 @@ void applyFixture(AppFolder& folder, const QString& fixture)
     } else if (fixture == "background is a FIFO") {
         QVERIFY(QFile::remove(skinDir + QStringLiteral("back.png")));
         QCOMPARE(::mkfifo(QFile::encodeName(skinDir + QStringLiteral("back.png")).constData(), 0600), 0);
+    } else if (fixture == "background is a link loop") {
+        QVERIFY(QFile::remove(skinDir + QStringLiteral("back.png")));
+        const QByteArray link = QFile::encodeName(skinDir + QStringLiteral("back.png"));
+        QCOMPARE(::symlink(link.constData(), link.constData()), 0);
     } else if (fixture == "truncated face") {
         QFile face(skinDir + QStringLiteral("face.png"));
         QVERIFY(face.open(QIODevice::ReadWrite));
@@ -137,6 +153,8 @@ class TestLockctlCheck : public QObject
 private slots:
     void brokenSkins_data();
     void brokenSkins();
+    void checkAgreesWithPreview_data() { brokenSkins_data(); }
+    void checkAgreesWithPreview();
     void otherSkin_data();
     void otherSkin();
     void bundledSkinsAreClean_data();
@@ -282,6 +300,14 @@ void TestLockctlCheck::brokenSkins_data()
         "1 error");
     row("zero width", Config, classicWith({ { "SecWidth=1", "SecWidth=0" } }), "",
         { s + "14: warning: SecWidth=0: the second hand is drawn 1 pixel wide; write 1 if that is meant" }, "1 warning");
+    row("hand wider than the toolkit draws", Config, classicWith({ { "MinWidth=3", "MinWidth=40000" } }), "",
+        { s + "13: warning: MinWidth=40000: the toolkit draws no pen wider than 32767 pixels, so the minute hand is "
+              "drawn 32767 pixels wide" },
+        "1 warning");
+    row("hand length at the limit of int", Config, classicWith({ { "HourHeight=40", "HourHeight=-2147483648" } }), "",
+        { s + "9: error: HourHeight=-2147483648: a hand length must be 1 or more; the hour hand points away from the "
+              "time it shows" },
+        "1 error");
     row("zero size", Config, classicWith({ { "DCSize=20", "DCSize=0" } }), "",
         { s + "20: error: DCSize=0: a text size must be 1 or more; the digital time is drawn in the toolkit's default "
               "size" },
@@ -330,6 +356,9 @@ void TestLockctlCheck::brokenSkins_data()
         "1 warning");
     row("centre above the screen", Config, classicWith({ { "ClockTop=30", "ClockTop=-76" } }), "",
         { s + "16: error: ClockTop=-76 puts the clock centre at y = -1, off the 320-pixel-high screen" }, "1 error");
+    row("face at the limit of int", Config, classicWith({ { "ClockLeft=center", "ClockLeft=2147483647" } }), "",
+        { s + "15: error: ClockLeft=2147483647 puts the clock centre at x = 16777216, off the 240-pixel-wide screen" },
+        "1 error");
     row("centre past the right edge", Config, classicWith({ { "ClockLeft=center", "ClockLeft=165" } }), "",
         { s + "15: error: ClockLeft=165 puts the clock centre at x = 240, off the 240-pixel-wide screen" }, "1 error");
     row("face larger than the screen", Config, classicWith({ { "ClockTop=30", "ClockTop=center" } }), "face 300x400",
@@ -381,8 +410,18 @@ void TestLockctlCheck::brokenSkins_data()
               "the screen is never drawn" },
         "1 warning");
     row("large background", Config, classic, "background 480x640",
-        { s + "2: warning: BACKGROUND=back.png is 480 x 640 pixels, not 240 x 320: only its top-left part is shown" },
+        { s + "2: warning: BACKGROUND=back.png is 480 x 640 pixels, not 240 x 320: only its top-left part is shown; it "
+              "is cut to 240 x 320 when loaded" },
         "1 warning");
+    row("NUL byte in an image name", Config, classicWith({ { "=back.png\n", QByteArray("=back.png\0../../x\n", 18) } }),
+        "",
+        { s + "2: error: BACKGROUND=back.png\\0../../x holds a NUL byte, which no file name can hold, so no file is "
+              "opened: no frame is drawn at all" },
+        "1 error");
+    row("image is a link to itself", Config, classic, "background is a link loop",
+        { s + "2: error: BACKGROUND=back.png names a symbolic link that leads back to itself (too many levels of "
+              "links): no frame is drawn at all" },
+        "1 error");
     row("hint in quotes", Config, classicWith({ { "=Now press the star key", "=\"Now press the star key\"" } }), "",
         { s + "38: warning: NotifyWord1: the quotes are shown as part of the hint while the unlock is armed; values "
               "need no quotes" },
@@ -470,6 +509,119 @@ void TestLockctlCheck::brokenSkins()
     const bool anyError = std::any_of(expected.cbegin(), expected.cend(),
                                       [](const QString& line) { return line.contains(QLatin1String(": error: ")); });
     QCOMPARE(r.code, anyError ? lockctl::ExitFailure : lockctl::ExitOk);
+}
+
+namespace {
+
+// What a check report or a composed frame says about the frame the lock
+// screen shows: whether there is one, which images are missing, where the
+// clock centre falls, and how wide each hand is drawn.
+struct FrameFacts
+{
+    bool frame = true;
+    bool face = true;
+    bool cap = true;
+    bool centreOnScreenX = true;
+    bool centreOnScreenY = true;
+    int handWidths[3] = { 0, 0, 0 };  // hour, minute, second, in pixels
+
+    QString toString() const
+    {
+        return QStringLiteral("frame %1, face %2, cap %3, centre on screen %4/%5, hands %6/%7/%8 px")
+            .arg(frame).arg(face).arg(cap).arg(centreOnScreenX).arg(centreOnScreenY)
+            .arg(handWidths[0]).arg(handWidths[1]).arg(handWidths[2]);
+    }
+    bool operator==(const FrameFacts& o) const
+    {
+        return frame == o.frame && face == o.face && cap == o.cap && centreOnScreenX == o.centreOnScreenX
+               && centreOnScreenY == o.centreOnScreenY && handWidths[0] == o.handWidths[0]
+               && handWidths[1] == o.handWidths[1] && handWidths[2] == o.handWidths[2];
+    }
+};
+
+// The frame as check's report describes it. Where check says nothing about
+// a hand, it stands for the width as written in skin.cfg.
+FrameFacts factsFromReport(const QString& report, const QString& skinFile)
+{
+    FrameFacts facts;
+    const bool allDefaults = report.contains(QLatin1String("every skin key takes its default"));
+    const bool analogMissing = report.contains(QLatin1String("group [Analog] is missing"));
+    facts.frame = !allDefaults && !report.contains(QLatin1String("no frame is drawn at all"));
+    facts.face = !allDefaults && !analogMissing && !report.contains(QLatin1String("there is no clock face"));
+    facts.cap = !allDefaults && !analogMissing && !report.contains(QLatin1String("there is no centre cap"));
+    facts.centreOnScreenX = !report.contains(QRegularExpression(QStringLiteral("clock centre at x = -?\\d+, off")));
+    facts.centreOnScreenY = !report.contains(QRegularExpression(QStringLiteral("clock centre at y = -?\\d+, off")));
+
+    const ZConfig written(skinFile);
+    const char* hands[] = { "hour", "minute", "second" };
+    const char* keys[] = { "HourWidth", "MinWidth", "SecWidth" };
+    for (int i = 0; i < 3; ++i) {
+        const QRegularExpression said(QStringLiteral("the %1 hand is drawn (\\d+) pixels? wide").arg(QLatin1String(hands[i])));
+        const QRegularExpressionMatch match = said.match(report);
+        if (match.hasMatch())
+            facts.handWidths[i] = match.captured(1).toInt();
+        else if (allDefaults || analogMissing)
+            facts.handWidths[i] = 1;
+        else
+            facts.handWidths[i] = written.readNumEntry(QStringLiteral("Analog"), QLatin1String(keys[i]), 1);
+    }
+    return facts;
+}
+
+// The frame as the lock window composes it for the program folder.
+FrameFacts factsFromWindow(const QString& appDir)
+{
+    setDiagnosticsEnabled(false);
+    FrameFacts facts;
+    {
+        FramePreview preview(appDir);
+        facts.frame = preview.hasFrame() && !preview.frame(0, false).isNull();
+    }
+    quelView view(appDir + QLatin1String("/lockapp"));
+    QuelViewAccess access(view);
+    facts.face = !access.face().isNull();
+    facts.cap = !access.cap().isNull();
+    const QPoint centre = access.clockCentre();
+    facts.centreOnScreenX = centre.x() >= 0 && centre.x() < ZMainWidget::ScreenWidth;
+    facts.centreOnScreenY = centre.y() >= 0 && centre.y() < ZMainWidget::ScreenHeight;
+
+    RecordingDevice device;
+    QPainter painter(&device);
+    access.drawAnalog(painter);
+    painter.end();
+    setDiagnosticsEnabled(true);
+    if (device.recorded.lines.size() != 3)
+        return {};
+    for (int i = 0; i < 3; ++i)
+        // A pen of width 0 draws one pixel wide.
+        facts.handWidths[i] = qMax(1, device.recorded.lines.at(i).width);
+    return facts;
+}
+
+} // namespace
+
+void TestLockctlCheck::checkAgreesWithPreview()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(QByteArray, skin);
+    QFETCH(QString, fixture);
+
+    AppFolder folder;
+    QVERIFY(folder.isValid());
+    folder.writeClassic();
+    folder.writeConfig(config);
+    folder.writeSkin(QStringLiteral("classic"), skin);
+    applyFixture(folder, fixture);
+    if (QTest::currentTestFailed())
+        return;
+
+    const Result r = runCheck({ QStringLiteral("--app-dir"), folder.path() });
+    const FrameFacts said = factsFromReport(r.out, folder.path() + QLatin1Char('/') + SkinFile);
+    const FrameFacts drawn = factsFromWindow(folder.path());
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(said == drawn, qPrintable(QStringLiteral("check says: %1\nthe frame has: %2\nthe report:\n%3")
+                                           .arg(said.toString(), drawn.toString(), r.out)));
 }
 
 void TestLockctlCheck::otherSkin_data()
@@ -628,5 +780,5 @@ void TestLockctlCheck::binaryUsageError()
     QCOMPARE(QString::fromUtf8(help.readAllStandardOutput()), checkCommandUsage());
 }
 
-QTEST_GUILESS_MAIN(TestLockctlCheck)
+QTEST_MAIN(TestLockctlCheck)
 #include "tst_lockctl_check.moc"
