@@ -31,6 +31,11 @@ private slots:
     void previewOfAnotherSkin();
     void exitCodes_data();
     void exitCodes();
+    void outputFailures_data();
+    void outputFailures();
+    void previewIgnoresThePlatform_data();
+    void previewIgnoresThePlatform();
+    void sheetSaysWhenATimeWasMoved();
 };
 
 namespace {
@@ -196,6 +201,141 @@ void tst_LockctlTools::exitCodes()
         QVERIFY2(result.err.contains(errorText), result.err.constData());
         QVERIFY(!result.out.contains("wrote"));
     }
+}
+
+namespace {
+// lockctl run by the shell with `redirect` applied to its standard output
+// (">/dev/full", ">&-"), or into a pipe when it is empty.
+ProcessResult lockctlRedirected(const QString& redirect, const QStringList& args,
+                                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("/bin/sh"),
+                  QStringList{ QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirect, lockctlPath() } + args);
+    ProcessResult r;
+    if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
+        return r;
+    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+bool isPng(const QByteArray& bytes, QSize size)
+{
+    return bytes.startsWith("\x89PNG\r\n\x1a\n") && QImage::fromData(bytes, "PNG").size() == size;
+}
+} // namespace
+
+void tst_LockctlTools::outputFailures_data()
+{
+    QTest::addColumn<QString>("redirect");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("errorText");  // expected on standard error
+    QTest::addColumn<bool>("pngOnStdout");
+
+    const QByteArray full = "writing to standard output failed";
+    const QByteArray closed = "standard output is closed";
+    const QStringList lunar{ "lunar", "2026-01-01", "2026-12-31" };
+    const QStringList check{ "check", "--app-dir", LOCKAPP_STAGE_DIR };
+    const QStringList preview{ "preview", "--app-dir", LOCKAPP_STAGE_DIR, "--at", "2026-03-07 09:41:27" };
+    QTest::newRow("lunar > /dev/full") << ">/dev/full" << lunar << 1 << full << false;
+    QTest::newRow("lunar, stdout closed") << ">&-" << lunar << 1 << closed << false;
+    QTest::newRow("check > /dev/full") << ">/dev/full" << check << 1 << full << false;
+    QTest::newRow("check, stdout closed") << ">&-" << check << 1 << closed << false;
+    QTest::newRow("--help > /dev/full") << ">/dev/full" << QStringList{ "--help" } << 1 << full << false;
+    QTest::newRow("help check, stdout closed") << ">&-" << QStringList{ "help", "check" } << 1 << closed << false;
+    QTest::newRow("preview -o - > /dev/full") << ">/dev/full" << preview + QStringList{ "-o", "-" } << 1
+                                                << QByteArray("cannot write the PNG to standard output") << false;
+    QTest::newRow("preview -o -, stdout closed") << ">&-" << preview + QStringList{ "-o", "-" } << 1
+                                                   << QByteArray("cannot write the PNG to standard output") << false;
+    // The picture on standard output, its status line on standard error.
+    QTest::newRow("preview -o - into a pipe") << "" << preview + QStringList{ "-o", "-" } << 0
+                                                << QByteArray("wrote the PNG to standard output") << true;
+    QTest::newRow("preview -o /dev/stdout into a pipe") << "" << preview + QStringList{ "-o", "/dev/stdout" } << 0
+                                                          << QByteArray("wrote the PNG to standard output") << true;
+    QTest::newRow("preview --sheet -o - into a pipe") << "" << preview + QStringList{ "--sheet", "-o", "-" } << 0
+                                                        << QByteArray("wrote the PNG to standard output") << false;
+}
+
+void tst_LockctlTools::outputFailures()
+{
+    QFETCH(QString, redirect);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, errorText);
+    QFETCH(bool, pngOnStdout);
+
+    const Result result = lockctlRedirected(redirect, args);
+    QCOMPARE(result.code, code);
+    QVERIFY2(result.err.contains(errorText), result.err.constData());
+    if (pngOnStdout)
+        QVERIFY2(isPng(result.out, QSize(240, 320)), result.out.left(64).toHex().constData());
+    else if (redirect.isEmpty())
+        QVERIFY(result.out.startsWith("\x89PNG\r\n\x1a\n"));
+    if (code != 0)
+        QVERIFY(!result.err.contains("wrote"));
+}
+
+void tst_LockctlTools::previewIgnoresThePlatform_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::newRow("xcb") << "xcb";
+    QTest::newRow("wayland") << "wayland";
+    QTest::newRow("no such platform") << "nonesuch";
+}
+
+void tst_LockctlTools::previewIgnoresThePlatform()
+{
+    QFETCH(QString, platform);
+    // No display to reach: the preview composes off the screen anyway.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    QTemporaryDir dir;
+    const QString out = dir.path() + "/frame.png";
+    const Result result = lockctl({ "preview", "--app-dir", LOCKAPP_STAGE_DIR, "-o", out }, env);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(QImage(out).size(), QSize(240, 320));
+}
+
+void tst_LockctlTools::sheetSaysWhenATimeWasMoved()
+{
+    // In Sao Paulo the clocks went from 2018-11-04 00:00 straight to 01:00.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("America/Sao_Paulo"));
+    QTemporaryDir dir;
+    const QString sheet = dir.path() + "/sheet.png";
+    const QString single = dir.path() + "/single.png";
+    const Result sheetRun = lockctl({ "preview", "--app-dir", LOCKAPP_STAGE_DIR, "--sheet", "--at", "2018-11-04 00:00:00",
+                                      "-o", sheet }, env);
+    QCOMPARE(sheetRun.code, 0);
+    QVERIFY2(sheetRun.err.contains("2018-11-04 00:00:00 does not exist in the local time zone; the frames marked * "
+                                   "show 01:00:00"),
+             sheetRun.err.constData());
+    const Result singleRun = lockctl({ "preview", "--app-dir", LOCKAPP_STAGE_DIR, "--at", "2018-11-04 00:00:00",
+                                       "-o", single }, env);
+    QCOMPARE(singleRun.code, 0);
+    QVERIFY2(singleRun.err.contains("the frame shows 2018-11-04 01:00:00"), singleRun.err.constData());
+    // The sheet's first frame is the one of 01:00:00, and its label is not blank.
+    const QImage image(sheet);
+    QCOMPARE(image.copy(12, 12 + 20, 240, 320).convertToFormat(QImage::Format_RGB32),
+             QImage(single).convertToFormat(QImage::Format_RGB32));
+    const QImage label = image.copy(12, 12, 240, 20).convertToFormat(QImage::Format_RGB32);
+    const QImage blank = [&] {
+        QImage b(label.size(), QImage::Format_RGB32);
+        b.fill(QColor(0x30, 0x30, 0x30));
+        return b;
+    }();
+    QVERIFY(label != blank);
+    // A day without a skipped moment says nothing of the kind.
+    const Result plain = lockctl({ "preview", "--app-dir", LOCKAPP_STAGE_DIR, "--sheet", "--at", "2018-11-05 00:00:00",
+                                   "-o", sheet }, env);
+    QCOMPARE(plain.code, 0);
+    QVERIFY2(!plain.err.contains("does not exist"), plain.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_LockctlTools)

@@ -11,6 +11,7 @@
 #include "lunarcommand.h"
 #include "previewcommand.h"
 #include "sendcommand.h"
+#include "standardoutput.h"
 
 #include "platform/zapplication.h"
 
@@ -114,11 +115,15 @@ const Subcommand* requestedSubcommand(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    lockctl::reopenClosedStandardDescriptors();
     // Composing frames needs the lock window's toolkit, without a display and
     // with the same text resolution as lockapp.
     std::unique_ptr<QCoreApplication> app;
     const Subcommand* requested = requestedSubcommand(argc, argv);
     if (requested && requested->needsGui) {
+        // Frames are composed off the screen whatever platform the
+        // environment names: a display is never needed, nor used.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         ZApplication::useOffscreenPhoneScreen();
         app = std::make_unique<QApplication>(argc, argv);
     } else {
@@ -130,8 +135,7 @@ int main(int argc, char** argv)
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int code = dispatch(QCoreApplication::arguments().mid(1), out, err);
-    out.flush();
+    const int code = lockctl::finishStandardOutput(out, err, dispatch(QCoreApplication::arguments().mid(1), out, err));
     err.flush();
     return code;
 }

@@ -3,11 +3,13 @@
 #include "command.h"
 #include "skinselection.h"
 #include "previewsheet.h"
+#include "standardoutput.h"
 
 #include "app/framepreview.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QFileDevice>
 
 namespace {
 QString defaultDir;
@@ -42,7 +44,8 @@ QString previewCommandUsage()
         "  --armed         show the hint as after the middle key\n"
         "  --sheet         one picture of frames at 00:00:00, 03:15:30, 09:41:27,\n"
         "                  12:00:00 and 23:59:59 of that day, not armed and armed\n"
-        "  -o FILE.png     where to write (default: preview.png, or sheet.png with --sheet)\n"
+        "  -o FILE.png     where to write (default: preview.png, or sheet.png with --sheet);\n"
+        "                  - writes the PNG to standard output\n"
         "\n"
         "Exit codes: 0 written, 1 nothing to show or the file could not be written,\n"
         "2 usage error.\n");
@@ -73,10 +76,20 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
 
     QDateTime at = QDateTime::currentDateTime();
     if (parser.isSet(atOption)) {
-        at = QDateTime::fromString(parser.value(atOption), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!at.isValid())
-            return usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"")
-                                       .arg(parser.value(atOption)));
+        const QString text = parser.value(atOption);
+        const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+        const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+        if (text.size() != 19 || text.at(10) != QLatin1Char(' ') || !day.isValid() || !time.isValid())
+            return usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
+        at = shownLocalTime(day, time);
+        if (!at.isValid()) {
+            err << "lockctl preview: " << text << " does not exist in the local time zone\n";
+            return lockctl::ExitFailure;
+        }
+        // A moment the clocks skip; with --sheet only the day counts.
+        if (at.time() != time && !parser.isSet(sheetOption))
+            err << "lockctl preview: " << text << " does not exist in the local time zone; the frame shows "
+                << at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << ", the first second after it\n";
     }
     const bool sheet = parser.isSet(sheetOption);
     if (sheet && parser.isSet(armedOption))
@@ -98,8 +111,24 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
                " (lockctl check tells why)\n";
         return lockctl::ExitFailure;
     }
-    const QImage image = sheet ? composePreviewSheet(preview, at.date())
+    QStringList moved;
+    const QImage image = sheet ? composePreviewSheet(preview, at.date(), &moved)
                                : preview.frame(time_t(at.toSecsSinceEpoch()), parser.isSet(armedOption));
+    for (const QString& line : moved)
+        err << "lockctl preview: " << line << '\n';
+    // The picture may go to standard output; the status line then goes to
+    // standard error, so that it never mixes with the picture's bytes.
+    if (lockctl::isStandardOutput(output) && out.device()) {
+        out.flush();
+        QIODevice* device = out.device();
+        auto* file = qobject_cast<QFileDevice*>(device);
+        if (!image.save(device, "PNG") || (file && !file->flush())) {
+            err << "lockctl preview: cannot write the PNG to standard output\n";
+            return lockctl::ExitFailure;
+        }
+        err << "wrote the PNG to standard output\n";
+        return lockctl::ExitOk;
+    }
     if (!image.save(output, "PNG")) {
         err << "lockctl preview: cannot write " << output << '\n';
         return lockctl::ExitFailure;

@@ -18,7 +18,20 @@ const QTime moments[] = {
 };
 } // namespace
 
-QImage composePreviewSheet(FramePreview& preview, const QDate& day)
+QDateTime shownLocalTime(const QDate& day, const QTime& moment)
+{
+    for (int later = 0; later < 24 * 3600; ++later) {
+        const QTime time = moment.addSecs(later);
+        if (later > 0 && time < moment)
+            break;  // past midnight
+        const QDateTime at(day, time);
+        if (at.isValid() && at.date() == day && at.time() == time)
+            return at;
+    }
+    return QDateTime();
+}
+
+QImage composePreviewSheet(FramePreview& preview, const QDate& day, QStringList* moved)
 {
     const int columns = int(std::size(moments));
     const int rows = 2;
@@ -35,11 +48,24 @@ QImage composePreviewSheet(FramePreview& preview, const QDate& day)
     for (int row = 0; row < rows; ++row) {
         const bool armed = row == 1;
         for (int column = 0; column < columns; ++column) {
-            const QDateTime at(day, moments[column]);
+            const QTime& moment = moments[column];
+            const QDateTime at = shownLocalTime(day, moment);
             const int x = Margin + column * (FrameWidth + Margin);
             const int y = Margin + row * (LabelHeight + FrameHeight + Margin);
+            if (!at.isValid())
+                continue;  // a day without this moment or any later second
+            // The label gives the time the frame shows; a star marks a moment
+            // the clocks skip, which the caller is told of.
+            const bool wasMoved = at.time() != moment;
+            if (wasMoved && !armed && moved)
+                moved->append(QStringLiteral("%1 %2 does not exist in the local time zone; the frames marked * "
+                                             "show %3, the first second after it")
+                                  .arg(day.toString(QStringLiteral("yyyy-MM-dd")),
+                                       moment.toString(QStringLiteral("HH:mm:ss")),
+                                       at.time().toString(QStringLiteral("HH:mm:ss"))));
             painter.drawText(QRect(x, y, FrameWidth, LabelHeight), Qt::AlignLeft | Qt::AlignVCenter,
                              at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 + (wasMoved ? QStringLiteral("*") : QString())
                                  + (armed ? QStringLiteral("  armed") : QStringLiteral("  not armed")));
             painter.drawImage(x, y + LabelHeight, preview.frame(time_t(at.toSecsSinceEpoch()), armed));
         }

@@ -2,6 +2,8 @@
 
 #include "command.h"
 
+#include "skin/skinfolder.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +29,7 @@ SkinSelection selectSkin(const QCommandLineParser& parser, const QCommandLineOpt
         const QString skin = parser.value(skinOption);
         if (skin.isEmpty())
             return fail(lockctl::ExitUsage, QStringLiteral("--skin needs a skin name"));
-        const QString skinDir = selection.appDir + QLatin1String("skin/") + skin + QLatin1Char('/');
+        const QString skinDir = skinFolder(selection.appDir, skin);
         if (!QFileInfo(skinDir).isDir())
             return fail(lockctl::ExitFailure, QStringLiteral("there is no skin folder ") + QDir::cleanPath(skinDir));
         selection.skin = skin;
