@@ -6,7 +6,8 @@
 #
 # CPack builds a Debian package that puts that folder at /opt/lockapp and adds
 # what only a system package needs, at fixed system paths: the systemd user
-# units, the copyright file, the changelog and the lintian overrides. Those are
+# units, the copyright file, the changelog, the lintian overrides, the
+# /usr/bin/lockctl link, the manual pages and lockctl's bash completion. Those are
 # the "deb" component, which a plain `cmake --install` leaves out, because it
 # would write outside the prefix.
 #
@@ -54,6 +55,30 @@ file(CREATE_LINK /etc/lockapp/config.cfg ${packaging_out}/config.cfg SYMBOLIC)
 install(FILES ${packaging_out}/config.cfg
     DESTINATION ${LOCKAPP_PACKAGE_FOLDER} COMPONENT deb EXCLUDE_FROM_ALL)
 file(WRITE ${packaging_out}/conffiles "/etc/lockapp/config.cfg\n")
+# lockctl on the search path: a link to the program folder's copy, which
+# still finds its folder through its real location.
+file(CREATE_LINK ${LOCKAPP_PACKAGE_FOLDER}/lockctl ${packaging_out}/lockctl SYMBOLIC)
+install(FILES ${packaging_out}/lockctl DESTINATION /usr/bin COMPONENT deb EXCLUDE_FROM_ALL)
+
+# Manual pages, compressed as Debian wants them. lockctl's is made from its
+# own help texts by running the built tool; lockapp has no help text to
+# follow.
+add_custom_command(OUTPUT ${packaging_out}/lockctl.1.gz
+    COMMAND ${PROJECT_SOURCE_DIR}/packaging/lockctl-manpage $<TARGET_FILE:lockctl> ${packaging_out}/lockctl.1
+    COMMAND ${LOCKAPP_GZIP} -9nf ${packaging_out}/lockctl.1
+    DEPENDS lockctl ${PROJECT_SOURCE_DIR}/packaging/lockctl-manpage
+    COMMENT "Writing the manual page lockctl(1) from lockctl's help"
+    VERBATIM)
+add_custom_command(OUTPUT ${packaging_out}/lockapp.1.gz
+    COMMAND ${LOCKAPP_GZIP} -9nc ${PROJECT_SOURCE_DIR}/packaging/lockapp.1 > ${packaging_out}/lockapp.1.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/lockapp.1
+    COMMENT "Compressing the manual page lockapp(1)")
+add_custom_target(package_manpages ALL DEPENDS ${packaging_out}/lockctl.1.gz ${packaging_out}/lockapp.1.gz)
+install(FILES ${packaging_out}/lockctl.1.gz ${packaging_out}/lockapp.1.gz
+    DESTINATION /usr/share/man/man1 COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lockctl.bash-completion
+    DESTINATION /usr/share/bash-completion/completions RENAME lockctl COMPONENT deb EXCLUDE_FROM_ALL)
+
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
     DESTINATION /usr/share/lintian/overrides RENAME lockapp COMPONENT deb EXCLUDE_FROM_ALL)
 

@@ -55,14 +55,16 @@ for file in README.md LICENSE docs/lock-screen-classic.png \
         skin/classic/skin.cfg skin/night/skin.cfg \
         usr/lib/systemd/user/lockapp.service usr/lib/systemd/user/lockapp-bridge.service \
         usr/share/doc/lockapp/copyright \
-        usr/share/doc/lockapp/changelog.gz usr/share/lintian/overrides/lockapp; do
+        usr/share/doc/lockapp/changelog.gz usr/share/lintian/overrides/lockapp \
+        usr/share/man/man1/lockctl.1.gz usr/share/man/man1/lockapp.1.gz \
+        usr/share/bash-completion/completions/lockctl; do
     case "$file" in
         usr/*) [ -s "$root/$file" ] || fail "no $file in the package" ;;
         *) [ -s "$app/$file" ] || fail "no opt/lockapp/$file in the package" ;;
     esac
 done
 # Nothing lands outside the program folder and the few system paths.
-stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|etc/lockapp/config\.cfg$|usr/lib/systemd/user/lockapp(-bridge)?\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$)' || true)"
+stray="$(cd "$root" && find . -type f | grep -vE '^\./(opt/lockapp/|etc/lockapp/config\.cfg$|usr/lib/systemd/user/lockapp(-bridge)?\.service$|usr/share/doc/lockapp/(copyright|changelog\.gz)$|usr/share/lintian/overrides/lockapp$|usr/share/man/man1/lock(ctl|app)\.1\.gz$|usr/share/bash-completion/completions/lockctl$)' || true)"
 [ -z "$stray" ] || fail "unexpected files in the package: $stray"
 
 # config.cfg is a conffile under /etc, which dpkg keeps across upgrades; the
@@ -97,6 +99,52 @@ done
 gzip -t "$root/usr/share/doc/lockapp/changelog.gz" || fail "changelog.gz is not gzip"
 first="$(gzip -dc "$root/usr/share/doc/lockapp/changelog.gz" | head -n1)"
 [[ "$first" == "lockapp ($version) "* ]] || fail "the changelog starts '$first', not with version $version"
+
+# lockctl on the search path: a link to the program folder's copy.
+[ "$(readlink "$root/usr/bin/lockctl")" = /opt/lockapp/lockctl ] \
+    || fail "usr/bin/lockctl is not a link to /opt/lockapp/lockctl"
+# Started through a link, lockctl still finds its program folder.
+mkdir -p "$work/bin"
+ln -s "$app/lockctl" "$work/bin/lockctl"
+"$work/bin/lockctl" check >/dev/null 2>&1 || fail "lockctl check through a link does not find the program folder"
+
+# --- manual pages --------------------------------------------------------------
+for page in lockctl lockapp; do
+    file="$root/usr/share/man/man1/$page.1.gz"
+    gzip -t "$file" || fail "$page.1.gz is not gzip"
+    warnings="$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$file" 2>&1 >/dev/null || true)"
+    [ -z "$warnings" ] || fail "man warns about $page(1): $warnings"
+done
+# lockctl(1) says what the help says: every subcommand, every help line.
+page="$(MANWIDTH=200 LC_ALL=C.UTF-8 man -E UTF-8 -l "$root/usr/share/man/man1/lockctl.1.gz" 2>/dev/null)"
+subcommands="$("$app/lockctl" --help | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p')"
+[ -n "$subcommands" ] || fail "lockctl --help lists no subcommands"
+for subcommand in $subcommands; do
+    while IFS= read -r line; do
+        [ -z "$line" ] && continue
+        grep -qF -- "$line" <<<"$page" || fail "lockctl(1) lacks the line of 'lockctl help $subcommand': $line"
+    done < <("$app/lockctl" help "$subcommand" | sed 's/^ *//; s/ *$//')
+done
+echo "manual pages: lockctl(1) follows the help of $(wc -w <<<"$subcommands") subcommands"
+
+# --- bash completion -------------------------------------------------------------
+# The words offered for a command line whose last word is being typed.
+completions() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _lockctl
+             printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
+        _ "$root/usr/share/bash-completion/completions/lockctl" "$@"
+}
+offered="$(completions "$app/lockctl" "")"
+for subcommand in $subcommands; do
+    [[ " $offered " == *" $subcommand "* ]] || fail "completion does not offer the subcommand $subcommand (offers: $offered)"
+done
+[ "$(completions "$app/lockctl" pre)" = "preview " ] || fail "completion of 'pre' is '$(completions "$app/lockctl" pre)'"
+[ "$(completions "$app/lockctl" preview --sk)" = "--skin " ] \
+    || fail "completion of 'preview --sk' is '$(completions "$app/lockctl" preview --sk)'"
+[ "$(completions "$app/lockctl" check --skin "")" = "classic night " ] \
+    || fail "completion of 'check --skin' is '$(completions "$app/lockctl" check --skin "")', not the installed skins"
+[ "$(completions "$app/lockctl" help l)" = "lunar " ] || fail "completion of 'help l' is '$(completions "$app/lockctl" help l)'"
+echo "bash completion: subcommands, options and skin names offered"
 
 # --- lintian -----------------------------------------------------------------
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup installs it)"
