@@ -1,7 +1,6 @@
 #include "framepreview.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
 #include "platform/diagnostics.h"
 
 #include <QDir>
@@ -10,7 +9,7 @@ FramePreview::FramePreview(const QString& appDir, const QString& skin)
 {
     m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"), m_clock);
     if (!skin.isEmpty())
-        QuelViewAccess(*m_view).useSkin(skin);
+        m_view->useSkin(skin);
 }
 
 FramePreview::~FramePreview()
@@ -20,19 +19,16 @@ FramePreview::~FramePreview()
 
 QString FramePreview::skinDir() const
 {
-    return QuelViewAccess(*m_view).skinDir();
+    return m_view->skinFolderInUse();
 }
 
 bool FramePreview::hasFrame() const
 {
-    return !QuelViewAccess(*m_view).background().isNull();
+    return m_view->hasBackground();
 }
 
 QImage FramePreview::frame(time_t at, bool armed)
 {
     m_clock.set(at);
-    QuelViewAccess access(*m_view);
-    access.setUnlockArmed(armed);
-    m_view->composeFrame();
-    return access.canvas().toImage();
+    return m_view->previewFrame(armed);
 }

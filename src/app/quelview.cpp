@@ -5,6 +5,7 @@
 #include "platform/qcopchannel.h"
 #include "platform/wallclock.h"
 #include "platform/zconfig.h"
+#include "skin/skinfolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -173,6 +174,28 @@ QRect quelView::handsReach() const
     return square(pivotX, pivotY, settings.hourHeight, settings.hourWidth)
             | square(centerX, centerY, settings.minHeight, settings.minWidth)
             | square(centerX, centerY, settings.secHeight, settings.secWidth);
+}
+
+void quelView::useSkin(const QString& name)
+{
+    const int timeOut = settings.timeOut;
+    settings = SkinSettings();
+    settings.timeOut = timeOut;
+    skinDir = skinFolder(appDir, name);
+    readSkin();
+    bgPixmap = QPixmap();
+    clockPixmap = QPixmap();
+    centerPixmap = QPixmap();
+    initImg();
+}
+
+QImage quelView::previewFrame(bool armed)
+{
+    const bool wasArmed = unlockArmed;
+    unlockArmed = armed;
+    composeFrame();
+    unlockArmed = wasArmed;
+    return canvas.toImage();
 }
 
 bool quelView::frameCoversWindow() const

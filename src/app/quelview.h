@@ -8,6 +8,7 @@
 #include "platform/wallclock.h"
 #include "skin/skinsettings.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
@@ -35,6 +36,18 @@ public:
     // Composes one frame into canvas, exactly as a paint does before the copy
     // to the window.
     void composeFrame();
+
+    // For previews of the lock screen without showing it:
+    // Loads another skin of the program folder in place of the selected one,
+    // as the next start with Skin=name would.
+    void useSkin(const QString& name);
+    // The skin folder in use, ending in "/".
+    const QString& skinFolderInUse() const { return skinDir; }
+    // False when the background image could not be loaded: frames are empty.
+    bool hasBackground() const { return !bgPixmap.isNull(); }
+    // The frame composed now with the unlock armed or not; the window's own
+    // armed state is left as it was.
+    QImage previewFrame(bool armed);
 
 protected:
     void timerEvent(QTimerEvent* e) override;

@@ -2,8 +2,9 @@
 
 #include "app/quelview.h"
 
-// Read and write access to the lock window's state for the companion tool and
-// the tests; the window itself keeps its members private.
+// Read and write access to the lock window's state for the tests only; the
+// window itself keeps its members private, and the tools use its public
+// operations.
 class QuelViewAccess
 {
 public:
@@ -24,20 +25,7 @@ public:
     const QPixmap& canvas() const { return v.canvas; }
     const struct tm* curTime() const { return v.curTime; }
 
-    // Loads another skin of the program folder in place of the selected one,
-    // as the next start with Skin=name would.
-    void useSkin(const QString& name)
-    {
-        const int timeOut = v.settings.timeOut;
-        v.settings = SkinSettings();
-        v.settings.timeOut = timeOut;
-        v.skinDir = v.appDir + QLatin1String("skin/") + name + QLatin1Char('/');
-        v.readSkin();
-        v.bgPixmap = QPixmap();
-        v.clockPixmap = QPixmap();
-        v.centerPixmap = QPixmap();
-        v.initImg();
-    }
+    void useSkin(const QString& name) { v.useSkin(name); }
 
     void drawAnalog(QPainter& p) { v.drawAnalog(p); }
     void drawDigital(QPainter& p) { v.drawDigital(p); }
