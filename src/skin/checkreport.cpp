@@ -54,8 +54,12 @@ QList<CheckDiagnostic> CheckReport::diagnostics() const
     QHash<QString, qsizetype> fileRank;
     QList<qsizetype> ranks;
     ranks.reserve(m_items.size());
-    for (const CheckDiagnostic& d : m_items)
-        ranks.append(fileRank.emplace(d.file, fileRank.size()).value());
+    for (const CheckDiagnostic& d : m_items) {
+        auto rank = fileRank.constFind(d.file);
+        if (rank == fileRank.cend())
+            rank = fileRank.insert(d.file, fileRank.size());
+        ranks.append(*rank);
+    }
     QList<qsizetype> order(m_items.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {

@@ -29,7 +29,7 @@ void quelView::readSkin()
         const QString group = QString::fromLatin1(key.group);
         const QString name = QString::fromLatin1(key.key);
         if (key.kind == SkinKey::Integer)
-            settings.*key.intField = configReader->readNumEntry(group, name, -1);
+            settings.*key.intField = configReader->readNumEntry(group, name, key.defaultNumber);
         else
             settings.*key.textField = configReader->readEntry(group, name, QString());
     }

@@ -22,86 +22,6 @@ namespace {
 constexpr int ScreenWidth = ZMainWidget::ScreenWidth;
 constexpr int ScreenHeight = ZMainWidget::ScreenHeight;
 
-// What a key of skin.cfg is for, as far as checking its value goes.
-enum class Role { Image, PlacementX, PlacementY, Colour, Length, Width, Size, TextX, TextY, Hint, Other };
-
-struct Meaning
-{
-    Role role;
-    const char* subject;      // what it sets, as a message names it
-    const char* whenMissing;  // what the lock screen shows with the default
-};
-
-struct TextMeaning
-{
-    QString SkinSettings::*field;
-    Meaning meaning;
-};
-
-struct IntegerMeaning
-{
-    int SkinSettings::*field;
-    Meaning meaning;
-};
-
-const TextMeaning textMeanings[] = {
-    { &SkinSettings::background, { Role::Image, "the background", "no frame is drawn at all" } },
-    { &SkinSettings::clockImage,
-      { Role::Image, "the clock face", "there is no clock face, and the hands turn about the placement point" } },
-    { &SkinSettings::clockCenter, { Role::Image, "the centre cap", "there is no centre cap" } },
-    { &SkinSettings::secColor, { Role::Colour, "the second hand", "the second hand is drawn black" } },
-    { &SkinSettings::minColor, { Role::Colour, "the minute hand", "the minute hand is drawn black" } },
-    { &SkinSettings::hourColor, { Role::Colour, "the hour hand", "the hour hand is drawn black" } },
-    { &SkinSettings::clockLeft, { Role::PlacementX, "the clock face", "the clock face is placed at x = 0" } },
-    { &SkinSettings::clockTop, { Role::PlacementY, "the clock face", "the clock face is placed at y = 0" } },
-    { &SkinSettings::dcColor, { Role::Colour, "the digital time", "the digital time is drawn black" } },
-    { &SkinSettings::dateColor, { Role::Colour, "the date", "the date is drawn black" } },
-    { &SkinSettings::lunarColor, { Role::Colour, "the lunar date", "the lunar date is drawn black" } },
-    { &SkinSettings::notifyColor, { Role::Colour, "the hint", "the hint is drawn black" } },
-    { &SkinSettings::notifyWord0,
-      { Role::Hint, "the hint while the unlock is not armed", "no hint is shown while the unlock is not armed" } },
-    { &SkinSettings::notifyWord1,
-      { Role::Hint, "the hint while the unlock is armed", "no hint is shown while the unlock is armed" } },
-};
-
-const IntegerMeaning integerMeanings[] = {
-    { &SkinSettings::hourHeight, { Role::Length, "the hour hand", "the hour hand becomes a 1-pixel stub" } },
-    { &SkinSettings::minHeight, { Role::Length, "the minute hand", "the minute hand becomes a 1-pixel stub" } },
-    { &SkinSettings::secHeight, { Role::Length, "the second hand", "the second hand becomes a 1-pixel stub" } },
-    { &SkinSettings::hourWidth, { Role::Width, "the hour hand", "the hour hand is drawn 1 pixel wide" } },
-    { &SkinSettings::minWidth, { Role::Width, "the minute hand", "the minute hand is drawn 1 pixel wide" } },
-    { &SkinSettings::secWidth, { Role::Width, "the second hand", "the second hand is drawn 1 pixel wide" } },
-    { &SkinSettings::dcX, { Role::TextX, "the digital time", "the digital time starts at x = -1" } },
-    { &SkinSettings::dcY,
-      { Role::TextY, "the digital time", "the digital time's baseline is at y = -1, above the screen" } },
-    { &SkinSettings::dcSize,
-      { Role::Size, "the digital time", "the digital time is drawn in the toolkit's default size" } },
-    { &SkinSettings::dateX, { Role::TextX, "the date", "the date starts at x = -1" } },
-    { &SkinSettings::dateY, { Role::TextY, "the date", "the date's baseline is at y = -1, above the screen" } },
-    { &SkinSettings::dateSize, { Role::Size, "the date", "the date is drawn in the toolkit's default size" } },
-    { &SkinSettings::lunarX, { Role::TextX, "the lunar date", "the lunar date starts at x = -1" } },
-    { &SkinSettings::lunarY,
-      { Role::TextY, "the lunar date", "the lunar date's baseline is at y = -1, above the screen" } },
-    { &SkinSettings::lunarSize,
-      { Role::Size, "the lunar date", "the lunar date is drawn in the toolkit's default size" } },
-    { &SkinSettings::notifyX, { Role::TextX, "the hint", "the hint starts at x = -1" } },
-    { &SkinSettings::notifyY, { Role::TextY, "the hint", "the hint's baseline is at y = -1, above the screen" } },
-    { &SkinSettings::notifySize, { Role::Size, "the hint", "the hint is drawn in the toolkit's default size" } },
-};
-
-Meaning meaningOf(const SkinKey& key)
-{
-    for (const TextMeaning& m : textMeanings)
-        if (key.textField && key.textField == m.field)
-            return m.meaning;
-    for (const IntegerMeaning& m : integerMeanings)
-        if (key.intField && key.intField == m.field)
-            return m.meaning;
-    // A key added to the reader but not described here still gets the
-    // checks of its lines and of its presence.
-    return { Role::Other, "it", "it takes its default" };
-}
-
 QString keyName(const SkinKey& key)
 {
     return QString::fromLatin1(key.key);
@@ -207,7 +127,7 @@ void SkinFileCheck::check(CheckReport& report) const
                     keys.append(keyName(k));
             const QString consequence =
                 keys.size() == 1
-                    ? QStringLiteral("%1 takes its default: %2").arg(keys.first(), QLatin1String(meaningOf(key).whenMissing))
+                    ? QStringLiteral("%1 takes its default: %2").arg(keys.first(), QLatin1String(key.whenMissing))
                     : QStringLiteral("%1 and %2 take their defaults")
                           .arg(keys.first(keys.size() - 1).join(QLatin1String(", ")), keys.last());
             report.error(context.path, 1, QStringLiteral("group [%1] is missing, so %2").arg(group, consequence));
@@ -216,7 +136,7 @@ void SkinFileCheck::check(CheckReport& report) const
         const IniDocument::Line* line = scan.entry(group, keyName(key));
         if (!line) {
             report.error(context.path, groupLine,
-                         QStringLiteral("%1 is missing: %2").arg(keyName(key), QLatin1String(meaningOf(key).whenMissing)));
+                         QStringLiteral("%1 is missing: %2").arg(keyName(key), QLatin1String(key.whenMissing)));
             continue;
         }
         checkValue(context, key, *line);
@@ -225,39 +145,34 @@ void SkinFileCheck::check(CheckReport& report) const
 
 void SkinFileCheck::checkValue(Context& context, const SkinKey& key, const IniDocument::Line& line) const
 {
-    switch (meaningOf(key).role) {
-    case Role::Image:
+    switch (key.role) {
+    case SkinKey::Image:
         checkImage(context, key, line);
         break;
-    case Role::Colour:
+    case SkinKey::HandColour:
+    case SkinKey::TextColour:
         checkColour(context, key, line);
         break;
-    case Role::Length:
-    case Role::Width:
-    case Role::Size:
-    case Role::TextX:
-    case Role::TextY:
+    case SkinKey::Length:
+    case SkinKey::Width:
+    case SkinKey::Size:
+    case SkinKey::TextX:
+    case SkinKey::TextY:
         checkInteger(context, key, line);
         break;
-    case Role::PlacementX:
-    case Role::PlacementY:
+    case SkinKey::PlacementX:
+    case SkinKey::PlacementY:
         checkPlacement(context, key, line);
         break;
-    case Role::Hint:
+    case SkinKey::Hint:
         checkHint(context, key, line);
-        break;
-    case Role::Other:
-        if (key.kind == SkinKey::Integer && !ZConfig::toNumber(line.value))
-            context.report.error(context.path, line.number,
-                                 QStringLiteral("%1 is not an integer, so -1 is used").arg(setting(key, line.value)));
         break;
     }
 }
 
 void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDocument::Line& line) const
 {
-    const Meaning meaning = meaningOf(key);
-    const QString effect = QLatin1String(meaning.whenMissing);
+    const QString effect = QLatin1String(key.whenMissing);
     if (line.value.isEmpty()) {
         context.report.error(context.path, line.number, QStringLiteral("%1 is empty: %2").arg(keyName(key), effect));
         return;
@@ -342,10 +257,9 @@ void SkinFileCheck::checkColour(Context& context, const SkinKey& key, const IniD
     const QString& value = line.value;
     if (ColourText::isDecimalColour(value))
         return;
-    const Meaning meaning = meaningOf(key);
     if (value.isEmpty()) {
         context.report.error(context.path, line.number,
-                             QStringLiteral("%1 is empty: %2").arg(keyName(key), QLatin1String(meaning.whenMissing)));
+                             QStringLiteral("%1 is empty: %2").arg(keyName(key), QLatin1String(key.whenMissing)));
         return;
     }
 
@@ -376,8 +290,7 @@ void SkinFileCheck::checkColour(Context& context, const SkinKey& key, const IniD
 
 void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const IniDocument::Line& line) const
 {
-    const Meaning meaning = meaningOf(key);
-    const QString subject = QLatin1String(meaning.subject);
+    const QString subject = QLatin1String(key.subject);
     const std::optional<int> value = ZConfig::toNumber(line.value);
     if (!value) {
         const QString problem =
@@ -386,13 +299,13 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
                 : QStringLiteral("%1 is not an integer (an optional sign and decimal digits within 32 bits)")
                       .arg(setting(key, line.value));
         context.report.error(context.path, line.number,
-                             QStringLiteral("%1, so -1 is used: %2").arg(problem, QLatin1String(meaning.whenMissing)));
+                             QStringLiteral("%1, so -1 is used: %2").arg(problem, QLatin1String(key.whenMissing)));
         return;
     }
     const int n = *value;
     const QString written = setting(key, line.value);
-    switch (meaning.role) {
-    case Role::Length:
+    switch (key.role) {
+    case SkinKey::Length:
         if (n <= 0)
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1: a hand length must be 1 or more; %2 %3")
@@ -400,7 +313,7 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
                                           n == 0 ? QStringLiteral("shows as a dot")
                                                  : QStringLiteral("points away from the time it shows")));
         break;
-    case Role::Width:
+    case SkinKey::Width:
         if (n <= 0)
             context.report.warning(context.path, line.number,
                                    QStringLiteral("%1: %2 is drawn 1 pixel wide; write 1 if that is meant")
@@ -411,20 +324,20 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
                                                   "%2 pixels wide")
                                        .arg(written, number(handPenWidth(n)), subject));
         break;
-    case Role::Size:
+    case SkinKey::Size:
         if (n <= 0)
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1: a text size must be 1 or more; %2 is drawn in the toolkit's "
                                                 "default size")
                                      .arg(written, subject));
         break;
-    case Role::TextX:
+    case SkinKey::TextX:
         if (n < 0 || n >= ScreenWidth)
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1 starts %2 off the %3-pixel-wide screen (x from 0 to %4)")
                                      .arg(written, subject, number(ScreenWidth), number(ScreenWidth - 1)));
         break;
-    case Role::TextY:
+    case SkinKey::TextY:
         // The letters stand above their baseline: at y = 0 they are all
         // above the screen, at y = 320 they end on its last row.
         if (n <= 0 || n > ScreenHeight)
@@ -440,7 +353,7 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
 
 void SkinFileCheck::checkPlacement(Context& context, const SkinKey& key, const IniDocument::Line& line) const
 {
-    const bool across = meaningOf(key).role == Role::PlacementX;
+    const bool across = key.role == SkinKey::PlacementX;
     const char* start = across ? "left" : "top";
     const char* end = across ? "right" : "bottom";
     const QStringList keywords { QLatin1String(start), QLatin1String(end), QStringLiteral("center") };
@@ -500,6 +413,6 @@ void SkinFileCheck::checkHint(Context& context, const SkinKey& key, const IniDoc
                               || (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\''))))) {
         context.report.warning(context.path, line.number,
                                QStringLiteral("%1: the quotes are shown as part of %2; values need no quotes")
-                                   .arg(keyName(key), QLatin1String(meaningOf(key).subject)));
+                                   .arg(keyName(key), QLatin1String(key.subject)));
     }
 }

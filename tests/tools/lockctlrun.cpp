@@ -19,11 +19,12 @@ QString lockctlPath()
     return QStringLiteral(LOCKAPP_STAGE_DIR "/lockctl");
 }
 
-ProcessResult runLockctl(const QStringList& args, const QProcessEnvironment& env)
+namespace {
+ProcessResult run(const QString& program, const QStringList& args, const QProcessEnvironment& env)
 {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(lockctlPath(), args);
+    process.start(program, args);
     ProcessResult r;
     if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
         return r;
@@ -31,4 +32,17 @@ ProcessResult runLockctl(const QStringList& args, const QProcessEnvironment& env
     r.out = process.readAllStandardOutput();
     r.err = process.readAllStandardError();
     return r;
+}
+} // namespace
+
+ProcessResult runLockctl(const QStringList& args, const QProcessEnvironment& env)
+{
+    return run(lockctlPath(), args, env);
+}
+
+ProcessResult runLockctlRedirected(const QString& redirect, const QStringList& args, const QProcessEnvironment& env)
+{
+    return run(QStringLiteral("/bin/sh"),
+               QStringList{ QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirect, lockctlPath() } + args,
+               env);
 }

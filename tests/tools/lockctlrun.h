@@ -34,3 +34,7 @@ struct ProcessResult
 
 ProcessResult runLockctl(const QStringList& args,
                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+// The same, run by the shell with `redirect` applied to lockctl's standard
+// output (">/dev/full", ">&-").
+ProcessResult runLockctlRedirected(const QString& redirect, const QStringList& args,
+                                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());

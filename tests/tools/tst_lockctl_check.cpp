@@ -144,6 +144,16 @@ void applyFixture(AppFolder& folder, const QString& fixture)
     }
 }
 
+// The classic skin's program folder with a row's files and fixture.
+void writeRow(AppFolder& folder, const QByteArray& config, const QByteArray& skin, const QString& fixture)
+{
+    QVERIFY(folder.isValid());
+    folder.writeClassic();
+    folder.writeConfig(config);
+    folder.writeSkin(QStringLiteral("classic"), skin);
+    applyFixture(folder, fixture);
+}
+
 } // namespace
 
 class TestLockctlCheck : public QObject
@@ -487,11 +497,7 @@ void TestLockctlCheck::brokenSkins()
     QFETCH(QString, summary);
 
     AppFolder folder;
-    QVERIFY(folder.isValid());
-    folder.writeClassic();
-    folder.writeConfig(config);
-    folder.writeSkin(QStringLiteral("classic"), skin);
-    applyFixture(folder, fixture);
+    writeRow(folder, config, skin, fixture);
     if (QTest::currentTestFailed())
         return;
 
@@ -607,11 +613,7 @@ void TestLockctlCheck::checkAgreesWithPreview()
     QFETCH(QString, fixture);
 
     AppFolder folder;
-    QVERIFY(folder.isValid());
-    folder.writeClassic();
-    folder.writeConfig(config);
-    folder.writeSkin(QStringLiteral("classic"), skin);
-    applyFixture(folder, fixture);
+    writeRow(folder, config, skin, fixture);
     if (QTest::currentTestFailed())
         return;
 

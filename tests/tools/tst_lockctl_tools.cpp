@@ -204,24 +204,6 @@ void tst_LockctlTools::exitCodes()
 }
 
 namespace {
-// lockctl run by the shell with `redirect` applied to its standard output
-// (">/dev/full", ">&-"), or into a pipe when it is empty.
-ProcessResult lockctlRedirected(const QString& redirect, const QStringList& args,
-                                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral("/bin/sh"),
-                  QStringList{ QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirect, lockctlPath() } + args);
-    ProcessResult r;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
-        return r;
-    r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
-}
-
 bool isPng(const QByteArray& bytes, QSize size)
 {
     return bytes.startsWith("\x89PNG\r\n\x1a\n") && QImage::fromData(bytes, "PNG").size() == size;
@@ -268,7 +250,7 @@ void tst_LockctlTools::outputFailures()
     QFETCH(QByteArray, errorText);
     QFETCH(bool, pngOnStdout);
 
-    const Result result = lockctlRedirected(redirect, args);
+    const Result result = runLockctlRedirected(redirect, args);
     QCOMPARE(result.code, code);
     QVERIFY2(result.err.contains(errorText), result.err.constData());
     if (pngOnStdout)
