@@ -577,7 +577,8 @@ FrameFacts factsFromReport(const QString& report, const QString& skinFile)
 // The frame as the lock window composes it for the program folder.
 FrameFacts factsFromWindow(const QString& appDir)
 {
-    setDiagnosticsEnabled(false);
+    SilentDiagnosticSink silent;
+    const ScopedDiagnosticSink quiet(silent);
     FrameFacts facts;
     {
         FramePreview preview(appDir);
@@ -595,7 +596,6 @@ FrameFacts factsFromWindow(const QString& appDir)
     QPainter painter(&device);
     access.drawAnalog(painter);
     painter.end();
-    setDiagnosticsEnabled(true);
     if (device.recorded.lines.size() != 3)
         return {};
     for (int i = 0; i < 3; ++i)
