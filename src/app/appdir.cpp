@@ -1,4 +1,4 @@
-#include "appdir.h"
+#include "app/appdir.h"
 
 #include <QFile>
 

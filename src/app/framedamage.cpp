@@ -1,4 +1,4 @@
-#include "framedamage.h"
+#include "app/framedamage.h"
 
 #include <QPainter>
 

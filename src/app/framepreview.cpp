@@ -1,4 +1,4 @@
-#include "framepreview.h"
+#include "app/framepreview.h"
 
 #include "app/quelview.h"
 #include "platform/diagnostics.h"

@@ -1,4 +1,4 @@
-#include "quelview.h"
+#include "app/quelview.h"
 
 #include "app/appdir.h"
 #include "platform/diagnostics.h"

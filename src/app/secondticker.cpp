@@ -1,4 +1,4 @@
-#include "secondticker.h"
+#include "app/secondticker.h"
 
 #include "platform/wallclock.h"
 

@@ -1,4 +1,4 @@
-#include "standardstreams.h"
+#include "app/standardstreams.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "SpeciOperation.h"
+#include "clock/SpeciOperation.h"
 
 #include <climits>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "cachedtextline.h"
+#include "clock/cachedtextline.h"
 
 #include <QPaintDevice>
 #include <QPainter>

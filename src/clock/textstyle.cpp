@@ -1,4 +1,4 @@
-#include "textstyle.h"
+#include "clock/textstyle.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LUNAR_LUNARCALENDAR_H
-#define LOCKAPP_LUNAR_LUNARCALENDAR_H
+#pragma once
 
 #include <QString>
 
@@ -24,5 +23,3 @@ struct tagDate
 // Not reentrant (its working values are function-level statics); call it from
 // one thread only.
 void GetDayOf(const tagDate& date, QString& strOut);
-
-#endif // LOCKAPP_LUNAR_LUNARCALENDAR_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LUNAR_LUNARYEARINFO_H
-#define LOCKAPP_LUNAR_LUNARYEARINFO_H
+#pragma once
 
 // The packed lunar year table, extended from the original 1921-2020 table to
 // the lunar years 1900..2100. Defined in lunaryearinfo.cpp, which is generated
@@ -12,5 +11,3 @@ constexpr int lunarYearInfoFirstYear = 1900;
 constexpr unsigned int lunarYearInfoCount = 201;
 
 extern const unsigned int lunarYearInfo[lunarYearInfoCount];
-
-#endif // LOCKAPP_LUNAR_LUNARYEARINFO_H

@@ -1,4 +1,4 @@
-#include "buslink.h"
+#include "platform/buslink.h"
 
 #include "platform/busprobe.h"
 #include "platform/diagnostics.h"

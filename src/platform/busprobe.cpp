@@ -1,4 +1,4 @@
-#include "busprobe.h"
+#include "platform/busprobe.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "diagnostics.h"
+#include "platform/diagnostics.h"
 
 #include "platform/nonblockingoutput.h"
 

@@ -1,4 +1,4 @@
-#include "inidocument.h"
+#include "platform/inidocument.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "nonblockingoutput.h"
+#include "platform/nonblockingoutput.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

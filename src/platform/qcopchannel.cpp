@@ -1,4 +1,4 @@
-#include "qcopchannel.h"
+#include "platform/qcopchannel.h"
 
 #include "platform/diagnostics.h"
 

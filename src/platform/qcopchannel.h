@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/buslink.h"
-#include "qcstring.h"
+#include "platform/qcstring.h"
 
 #include <QDBusConnection>
 #include <QObject>

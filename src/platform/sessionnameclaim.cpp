@@ -1,4 +1,4 @@
-#include "sessionnameclaim.h"
+#include "platform/sessionnameclaim.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusReply>

@@ -1,4 +1,4 @@
-#include "wallclock.h"
+#include "platform/wallclock.h"
 
 namespace {
 const WallClock systemClock{};

@@ -1,4 +1,4 @@
-#include "x11keyguard.h"
+#include "platform/x11keyguard.h"
 
 #include "platform/diagnostics.h"
 

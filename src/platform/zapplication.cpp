@@ -1,4 +1,4 @@
-#include "zapplication.h"
+#include "platform/zapplication.h"
 
 #include "platform/buslink.h"
 #include "platform/diagnostics.h"

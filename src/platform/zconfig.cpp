@@ -1,6 +1,6 @@
-#include "zconfig.h"
+#include "platform/zconfig.h"
 
-#include "inidocument.h"
+#include "platform/inidocument.h"
 
 #include <climits>
 

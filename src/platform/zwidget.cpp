@@ -1,4 +1,4 @@
-#include "zwidget.h"
+#include "platform/zwidget.h"
 
 #include "platform/x11keyguard.h"
 

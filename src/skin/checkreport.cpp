@@ -1,4 +1,4 @@
-#include "checkreport.h"
+#include "skin/checkreport.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "clockplacement.h"
+#include "skin/clockplacement.h"
 
 #include "platform/zwidget.h"
 

@@ -1,4 +1,4 @@
-#include "colourtext.h"
+#include "skin/colourtext.h"
 
 #include "clock/textstyle.h"
 #include "platform/zconfig.h"

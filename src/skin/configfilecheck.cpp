@@ -1,4 +1,4 @@
-#include "configfilecheck.h"
+#include "skin/configfilecheck.h"
 
 #include "platform/zconfig.h"
 #include "skin/checkreport.h"

@@ -1,4 +1,4 @@
-#include "imageprobe.h"
+#include "skin/imageprobe.h"
 
 #include <QBuffer>
 #include <QFile>

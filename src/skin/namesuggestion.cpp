@@ -1,4 +1,4 @@
-#include "namesuggestion.h"
+#include "skin/namesuggestion.h"
 
 #include <QList>
 #include <QVarLengthArray>

@@ -1,7 +1,7 @@
-#include "settingsfilescan.h"
+#include "skin/settingsfilescan.h"
 
-#include "checkreport.h"
-#include "namesuggestion.h"
+#include "skin/checkreport.h"
+#include "skin/namesuggestion.h"
 
 #include <QFileInfo>
 #include <QStringList>

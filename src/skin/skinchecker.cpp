@@ -1,4 +1,4 @@
-#include "skinchecker.h"
+#include "skin/skinchecker.h"
 
 #include "skin/configfilecheck.h"
 #include "skin/skinfilecheck.h"

@@ -1,4 +1,4 @@
-#include "skinfilecheck.h"
+#include "skin/skinfilecheck.h"
 
 #include "platform/zconfig.h"
 #include "platform/zwidget.h"

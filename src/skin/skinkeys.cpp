@@ -1,4 +1,4 @@
-#include "skinkeys.h"
+#include "skin/skinkeys.h"
 
 namespace {
 SkinKey text(const char* group, const char* key, QString SkinSettings::*field, SkinKey::Role role,

@@ -1,6 +1,6 @@
 // Whole frames composed from real images: pixels probed away from text.
-#include "../common/appfolder.h"
-#include "../common/fixedclock.h"
+#include "common/appfolder.h"
+#include "common/fixedclock.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

@@ -1,8 +1,8 @@
 // The lock cycle driven through the real window: channel messages on the
 // private bus, key clicks with Qt's own keys, the unlock time-out.
-#include "../common/appfolder.h"
-#include "../common/stdoutcapture.h"
-#include "../common/systemmessage.h"
+#include "common/appfolder.h"
+#include "common/stdoutcapture.h"
+#include "common/systemmessage.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

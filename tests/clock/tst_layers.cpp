@@ -1,8 +1,8 @@
 // The analog clock and text layers at fixed times, recorded as drawing calls:
 // hand ends, pens, the cap's corner, texts and their style.
-#include "../common/appfolder.h"
-#include "../common/fixedclock.h"
-#include "../common/recordingdevice.h"
+#include "common/appfolder.h"
+#include "common/fixedclock.h"
+#include "common/recordingdevice.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

@@ -1,5 +1,5 @@
 // The built lockapp, started from a temporary install by its absolute path.
-#include "../common/appfolder.h"
+#include "common/appfolder.h"
 
 #include <QFile>
 #include <QProcess>

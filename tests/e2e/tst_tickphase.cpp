@@ -3,7 +3,7 @@
 // (its "paint over" line read from standard output) shortly after a second of
 // the wall clock begins; and so it stays after the wall clock is moved by a
 // fraction of a second under it (libfaketime, the offset changed at run time).
-#include "../common/appfolder.h"
+#include "common/appfolder.h"
 
 #include "platform/qcopchannel.h"
 

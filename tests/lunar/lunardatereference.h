@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_TESTS_LUNARDATEREFERENCE_H
-#define LOCKAPP_TESTS_LUNARDATEREFERENCE_H
+#pragma once
 
 // A second source for the lunar calendar, for the tests only: Debian's
 // liblunar-date (pkg-config module lunar-date-3.0, package liblunar-date-dev).
@@ -17,5 +16,3 @@ struct ReferenceLunarDate
 // The lunar date liblunar-date gives for the Gregorian date year-month-day.
 // Not reentrant: call it from one thread.
 ReferenceLunarDate referenceLunarDate(int year, int month, int day);
-
-#endif // LOCKAPP_TESTS_LUNARDATEREFERENCE_H

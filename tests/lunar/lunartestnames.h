@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_TESTS_LUNARTESTNAMES_H
-#define LOCKAPP_TESTS_LUNARTESTNAMES_H
+#pragma once
 
 // The name tables of the lunar date text, written down again for the tests so that
 // expected texts do not come from the code under test.
@@ -37,5 +36,3 @@ inline QString lunarDateText(int lunarYear, int lunarMonth, bool leap, int lunar
 }
 
 } // namespace lunartest
-
-#endif // LOCKAPP_TESTS_LUNARTESTNAMES_H

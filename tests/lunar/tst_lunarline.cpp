@@ -1,9 +1,9 @@
 // The lunar line on the frame: the decoded text drawn, its style and place,
 // the "len:" line, and glyphs that really render with the installed fonts.
-#include "../common/appfolder.h"
-#include "../common/fixedclock.h"
-#include "../common/recordingdevice.h"
-#include "../common/stdoutcapture.h"
+#include "common/appfolder.h"
+#include "common/fixedclock.h"
+#include "common/recordingdevice.h"
+#include "common/stdoutcapture.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

@@ -3,7 +3,7 @@
 // while; how names from outside are made safe; and what happens when the
 // output cannot take the lines (a reader that is gone, a full device, a
 // reader that does not read).
-#include "../common/stdoutcapture.h"
+#include "common/stdoutcapture.h"
 
 #include "platform/diagnostics.h"
 

@@ -1,6 +1,6 @@
 #include "lockdriver.h"
 
-#include "../common/stdoutcapture.h"
+#include "common/stdoutcapture.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

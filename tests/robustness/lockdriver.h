@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../common/appfolder.h"
-#include "../common/stdoutcapture.h"
-#include "../common/systemmessage.h"
+#include "common/appfolder.h"
+#include "common/stdoutcapture.h"
+#include "common/systemmessage.h"
 
 #include "app/quelview.h"
 #include "platform/qcstring.h"

@@ -4,8 +4,8 @@
 // constructed without a crash or a hang and within memory bounds, and then
 // keep working: "LCDOff" raises and paints, the middle key then the star key
 // hide it. Each row logs its figures ("figures:" lines).
-#include "../common/appfolder.h"
-#include "../common/stdoutcapture.h"
+#include "common/appfolder.h"
+#include "common/stdoutcapture.h"
 #include "lockdriver.h"
 
 #include "app/quelview.h"

@@ -2,10 +2,10 @@
 // table, the epoch, the 32-bit rollover, the last years the C library can
 // break down and times it cannot; and a clock that jumps backwards while the
 // lock screen ticks.
-#include "../common/appfolder.h"
-#include "../common/fixedclock.h"
-#include "../common/recordingdevice.h"
-#include "../common/stdoutcapture.h"
+#include "common/appfolder.h"
+#include "common/fixedclock.h"
+#include "common/recordingdevice.h"
+#include "common/stdoutcapture.h"
 #include "lockdriver.h"
 
 #include "app/quelview.h"

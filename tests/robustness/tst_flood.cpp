@@ -2,8 +2,8 @@
 // 10,000 key presses. Every message and key is written out once, in order;
 // the state afterwards is what the last ones say; the window then still
 // raises and paints in time, and memory stays bounded.
-#include "../common/appfolder.h"
-#include "../common/stdoutcapture.h"
+#include "common/appfolder.h"
+#include "common/stdoutcapture.h"
 #include "lockdriver.h"
 
 #include "app/quelview.h"

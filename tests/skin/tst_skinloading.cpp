@@ -1,4 +1,4 @@
-#include "../common/appfolder.h"
+#include "common/appfolder.h"
 
 #include "app/quelview.h"
 #include "app/quelviewaccess.h"

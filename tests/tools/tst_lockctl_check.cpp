@@ -1,10 +1,10 @@
 // Tests of "lockctl check": broken skins, each with the exact diagnostics it
 // must produce; the bundled skins clean; exit codes; the built binary.
 
-#include "../common/appfolder.h"
+#include "common/appfolder.h"
 #include "lockctlrun.h"
 
-#include "../common/recordingdevice.h"
+#include "common/recordingdevice.h"
 #include "checkcommand.h"
 #include "command.h"
 

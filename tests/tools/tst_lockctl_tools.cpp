@@ -1,6 +1,6 @@
 // lockctl send and preview, through the built binary: messages reaching a
 // subscriber in another process, previews written, help and usage errors.
-#include "../common/appfolder.h"
+#include "common/appfolder.h"
 #include "lockctlrun.h"
 
 #include "platform/qcopchannel.h"

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGECOMMAND_H
-#define LOCKAPP_LOCKCTL_BRIDGECOMMAND_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -13,5 +12,3 @@
 // and skipped. Needs a QCoreApplication; runs its own event loop.
 int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 QString bridgeCommandUsage();
-
-#endif // LOCKAPP_LOCKCTL_BRIDGECOMMAND_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGEINHIBITOR_H
-#define LOCKAPP_LOCKCTL_BRIDGEINHIBITOR_H
+#pragma once
 
 #include <QDBusConnection>
 #include <QObject>
@@ -38,5 +37,3 @@ private:
     int m_fd = -1;
     QDBusPendingCallWatcher* m_pending = nullptr;
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGEINHIBITOR_H

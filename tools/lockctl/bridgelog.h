@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGELOG_H
-#define LOCKAPP_LOCKCTL_BRIDGELOG_H
+#pragma once
 
 #include <QString>
 #include <QTextStream>
@@ -21,5 +20,3 @@ private:
     QTextStream* m_verbose;
     QTextStream& m_err;
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGELOG_H

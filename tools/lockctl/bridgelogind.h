@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGELOGIND_H
-#define LOCKAPP_LOCKCTL_BRIDGELOGIND_H
+#pragma once
 
 #include <QDBusConnection>
 #include <QObject>
@@ -57,5 +56,3 @@ private:
     QString m_sessionPath;
     bool m_sleeping = false;
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGELOGIND_H

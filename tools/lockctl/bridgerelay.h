@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGERELAY_H
-#define LOCKAPP_LOCKCTL_BRIDGERELAY_H
+#pragma once
 
 #include <QByteArray>
 #include <QString>
@@ -50,5 +49,3 @@ private:
     bool m_displayOn = true;
     bool m_failing = false;  // the last send failed: warned once until one succeeds
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGERELAY_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGESCREENSAVER_H
-#define LOCKAPP_LOCKCTL_BRIDGESCREENSAVER_H
+#pragma once
 
 #include <QDBusConnection>
 #include <QObject>
@@ -39,5 +38,3 @@ private:
     BridgeLog& m_log;
     QDBusServiceWatcher* m_watcher = nullptr;
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGESCREENSAVER_H

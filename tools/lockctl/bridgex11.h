@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_BRIDGEX11_H
-#define LOCKAPP_LOCKCTL_BRIDGEX11_H
+#pragma once
 
 #include <QObject>
 #include <QString>
@@ -47,5 +46,3 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     int m_firstEvent = -1;  // the extension's first event code
 };
-
-#endif // LOCKAPP_LOCKCTL_BRIDGEX11_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_CHECKCOMMAND_H
-#define LOCKAPP_LOCKCTL_CHECKCOMMAND_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -21,5 +20,3 @@ int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 
 // The help text of the check subcommand.
 QString checkCommandUsage();
-
-#endif // LOCKAPP_LOCKCTL_CHECKCOMMAND_H

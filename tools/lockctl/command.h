@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_COMMAND_H
-#define LOCKAPP_LOCKCTL_COMMAND_H
+#pragma once
 
 // What every lockctl subcommand shares. A subcommand is a function
 //     int runXxxCommand(const QStringList& args, QTextStream& out, QTextStream& err);
@@ -15,5 +14,3 @@ constexpr int ExitFailure = 1;  // the command could not do its work
 constexpr int ExitUsage = 2;    // wrong command line: nothing was done
 
 } // namespace lockctl
-
-#endif // LOCKAPP_LOCKCTL_COMMAND_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_LUNARCOMMAND_H
-#define LOCKAPP_LOCKCTL_LUNARCOMMAND_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -20,5 +19,3 @@ int runLunarCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 
 // The help text of the lunar subcommand.
 QString lunarCommandUsage();
-
-#endif // LOCKAPP_LOCKCTL_LUNARCOMMAND_H

@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H
-#define LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -17,5 +16,3 @@ QString previewCommandUsage();
 
 // The folder lockctl takes for the program folder when none is given: its own.
 void setDefaultAppDir(const QString& dir);
-
-#endif // LOCKAPP_LOCKCTL_PREVIEWCOMMAND_H

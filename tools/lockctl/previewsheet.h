@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_PREVIEWSHEET_H
-#define LOCKAPP_LOCKCTL_PREVIEWSHEET_H
+#pragma once
 
 #include <QDate>
 #include <QImage>
@@ -20,5 +19,3 @@ QDateTime shownLocalTime(const QDate& day, const QTime& moment);
 // with the local time it shows; a moment the clocks skip that day is shown at
 // the first second after the gap, and *moved gets a sentence saying so.
 QImage composePreviewSheet(FramePreview& preview, const QDate& day, QStringList* moved = nullptr);
-
-#endif // LOCKAPP_LOCKCTL_PREVIEWSHEET_H

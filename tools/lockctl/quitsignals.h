@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_QUITSIGNALS_H
-#define LOCKAPP_LOCKCTL_QUITSIGNALS_H
+#pragma once
 
 #include <QObject>
 
@@ -27,5 +26,3 @@ private slots:
 private:
     QSocketNotifier* m_notifier = nullptr;
 };
-
-#endif // LOCKAPP_LOCKCTL_QUITSIGNALS_H

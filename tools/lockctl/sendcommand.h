@@ -1,5 +1,4 @@
-#ifndef LOCKAPP_LOCKCTL_SENDCOMMAND_H
-#define LOCKAPP_LOCKCTL_SENDCOMMAND_H
+#pragma once
 
 #include <QString>
 #include <QStringList>
@@ -13,5 +12,3 @@
 // for a wrong command line.
 int runSendCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 QString sendCommandUsage();
-
-#endif // LOCKAPP_LOCKCTL_SENDCOMMAND_H
