@@ -20,7 +20,7 @@
 #include "benchsummary.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 #include "clock/textstyle.h"
 #include "platform/diagnostics.h"
 #include "platform/wallclock.h"
@@ -167,7 +167,7 @@ int main(int argc, char** argv)
                                              + QLatin1String("/lockapp"),
                                              frameClock);
     view = window.get();
-    QuelViewAccess(*view).useSkin(QStringLiteral("classic"));
+    view->useSkin(QStringLiteral("classic"));
     if (QuelViewAccess(*view).background().isNull()) {
         std::fprintf(stderr, "bench_frame: the classic skin's background could not be loaded from %s\n",
                      qPrintable(QuelViewAccess(*view).skinDir()));

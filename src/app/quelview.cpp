@@ -5,7 +5,6 @@
 #include "platform/qcopchannel.h"
 #include "platform/wallclock.h"
 #include "platform/zconfig.h"
-#include "skin/skinfolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -176,17 +175,47 @@ QRect quelView::handsReach() const
             | square(centerX, centerY, settings.secHeight, settings.secWidth);
 }
 
+// Reads config.cfg, then the selected skin's skin.cfg, into the settings.
+void quelView::readConfig()
+{
+    takeSettings(readSkinSettings(appDir));
+    writeDiagnostic("\nconfig!\n");
+}
+
+// Loads the skin's three images and places the clock.
+void quelView::initImg()
+{
+    takeImages(loadSkinImages(skinDir, settings, QSize(ScreenWidth, ScreenHeight)));
+    writeDiagnostic("pix!\n");
+    writeDiagnostic("\npix over!\n");
+}
+
+void quelView::takeSettings(SkinSettingsRead read)
+{
+    settings = read.settings;
+    skinDir = read.folder;
+    configReader = std::move(read.reader);
+}
+
+void quelView::takeImages(SkinImages images)
+{
+    bgPixmap = images.background;
+    clockPixmap = images.face;
+    centerPixmap = images.cap;
+    clockX = images.placement.clockX;
+    clockY = images.placement.clockY;
+    centerX = images.placement.centerX;
+    centerY = images.placement.centerY;
+}
+
 void quelView::useSkin(const QString& name)
 {
-    const int timeOut = settings.timeOut;
-    settings = SkinSettings();
-    settings.timeOut = timeOut;
-    skinDir = skinFolder(appDir, name);
-    readSkin();
-    bgPixmap = QPixmap();
-    clockPixmap = QPixmap();
-    centerPixmap = QPixmap();
-    initImg();
+    LoadedSkin skin = loadSkin(appDir, name, QSize(ScreenWidth, ScreenHeight));
+    takeSettings(std::move(skin.read));
+    takeImages(std::move(skin.images));
+    // Another skin: nothing shown so far tells what its frames change.
+    damage.reset();
+    damage.expectChanges(handsReach());
 }
 
 QImage quelView::previewFrame(bool armed)

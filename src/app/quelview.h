@@ -6,6 +6,7 @@
 #include "clock/cachedtextline.h"
 #include "platform/zwidget.h"
 #include "platform/wallclock.h"
+#include "skin/skinloading.h"
 #include "skin/skinsettings.h"
 
 #include <QImage>
@@ -39,7 +40,7 @@ public:
 
     // For previews of the lock screen without showing it:
     // Loads another skin of the program folder in place of the selected one,
-    // as the next start with Skin=name would.
+    // as the next start with Skin=name would (a null name: the selected one).
     void useSkin(const QString& name);
     // The skin folder in use, ending in "/".
     const QString& skinFolderInUse() const { return skinDir; }
@@ -62,8 +63,9 @@ private:
     friend class QuelViewAccess;
 
     void readConfig();
-    void readSkin();
     void initImg();
+    void takeSettings(SkinSettingsRead read);
+    void takeImages(SkinImages images);
     void drawAnalog(QPainter& painter);
     void drawDigital(QPainter& painter);
     void drawDate(QPainter& painter);

@@ -3,7 +3,7 @@
 #include "common/fixedclock.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 
 #include <QImage>
 #include <QTest>

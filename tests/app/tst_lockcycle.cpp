@@ -5,7 +5,7 @@
 #include "common/systemmessage.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 
 #include <QApplication>
 #include <QTest>

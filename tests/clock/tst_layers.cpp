@@ -5,7 +5,7 @@
 #include "common/recordingdevice.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 #include "clock/SpeciOperation.h"
 
 #include <QPainter>

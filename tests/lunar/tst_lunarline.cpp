@@ -6,7 +6,7 @@
 #include "common/stdoutcapture.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 #include "lunar/lunarline.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "common/stdoutcapture.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -9,7 +9,7 @@
 #include "lockdriver.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include "lockdriver.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 
 #include <QApplication>
 #include <QAbstractEventDispatcher>

@@ -1,7 +1,8 @@
 #include "common/appfolder.h"
 
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
+#include "skin/skinloading.h"
 
 #include <QDir>
 #include <QTest>
@@ -21,6 +22,8 @@ private slots:
     void clockPlacement();
     void imagesAreRecognisedFromContents_data();
     void imagesAreRecognisedFromContents();
+    void chosenSkinLoadsAsAStartWithIt_data();
+    void chosenSkinLoadsAsAStartWithIt();
 };
 
 namespace {
@@ -252,6 +255,57 @@ void tst_SkinLoading::imagesAreRecognisedFromContents()
     QCOMPARE(access.background().size(), loaded);
     // The background never moves the clock.
     QCOMPARE(access.clockCorner(), QPoint(70, 110));
+}
+
+// A skin named to the loader (as `lockctl preview --skin` and the window's
+// useSkin do) gives what a start with Skin set to it gives, and the
+// time-out still comes from config.cfg.
+void tst_SkinLoading::chosenSkinLoadsAsAStartWithIt_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("another skin") << QStringLiteral("probe");
+    QTest::newRow("the selected skin") << QStringLiteral("classic");
+    QTest::newRow("an absent skin") << QStringLiteral("none");
+}
+
+void tst_SkinLoading::chosenSkinLoadsAsAStartWithIt()
+{
+    QFETCH(QString, chosen);
+    // Two skins: "probe" (other hands, a face centred, a larger background)
+    // and the plain classic one.
+    AppFolder folder;
+    folder.writeHandProbe(QSize(300, 400), QSize(100, 100), QSize(9, 9));
+    QVERIFY(QDir().mkpath(folder.path() + "/skin/probe"));
+    for (const char* file : { "skin.cfg", "back.png", "face.png", "cap.png" })
+        QVERIFY(QFile::copy(folder.path() + "/skin/classic/" + file, folder.path() + "/skin/probe/" + file));
+    folder.writeClassic();
+
+    folder.writeConfig("[General]\nSkin=" + chosen.toUtf8() + "\nTimeOut=2500\n");
+    auto started = openWindow(folder.programPath());
+    const QuelViewAccess expected(*started);
+
+    folder.writeConfig("[General]\nSkin=classic\nTimeOut=2500\n");
+    const LoadedSkin loaded = loadSkin(folder.path() + "/", chosen, QSize(240, 320));
+    QCOMPARE(loaded.read.folder, expected.skinDir());
+    QCOMPARE(loaded.read.settings.timeOut, 2500);
+    QCOMPARE(loaded.read.settings.hourHeight, expected.settings().hourHeight);
+    QCOMPARE(loaded.read.settings.hourColor, expected.settings().hourColor);
+    QCOMPARE(loaded.read.settings.clockTop, expected.settings().clockTop);
+    QCOMPARE(loaded.images.background.toImage(), expected.background().toImage());
+    QCOMPARE(loaded.images.face.toImage(), expected.face().toImage());
+    QCOMPARE(loaded.images.cap.toImage(), expected.cap().toImage());
+    QCOMPARE(QPoint(loaded.images.placement.clockX, loaded.images.placement.clockY), expected.clockCorner());
+    QCOMPARE(QPoint(loaded.images.placement.centerX, loaded.images.placement.centerY), expected.clockCentre());
+
+    // The window switched to the skin holds the same.
+    auto view = openWindow(folder.programPath());
+    view->useSkin(chosen);
+    const QuelViewAccess switched(*view);
+    QCOMPARE(switched.skinDir(), expected.skinDir());
+    QCOMPARE(switched.settings().timeOut, 2500);
+    QCOMPARE(switched.settings().hourHeight, expected.settings().hourHeight);
+    QCOMPARE(switched.background().toImage(), expected.background().toImage());
+    QCOMPARE(switched.clockCentre(), expected.clockCentre());
 }
 
 QTEST_MAIN(tst_SkinLoading)

@@ -10,7 +10,7 @@
 
 #include "app/framepreview.h"
 #include "app/quelview.h"
-#include "app/quelviewaccess.h"
+#include "common/quelviewaccess.h"
 #include "platform/diagnostics.h"
 #include "platform/zconfig.h"
 #include "platform/zwidget.h"

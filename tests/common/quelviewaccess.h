@@ -2,9 +2,9 @@
 
 #include "app/quelview.h"
 
-// Read and write access to the lock window's state for the tests only; the
-// window itself keeps its members private, and the tools use its public
-// operations.
+// Read and write access to the lock window's state for the tests and the
+// per-layer benchmarks only; the window keeps its members private, and the
+// tools use its public operations.
 class QuelViewAccess
 {
 public:
@@ -24,8 +24,6 @@ public:
     const QPixmap& cap() const { return v.centerPixmap; }
     const QPixmap& canvas() const { return v.canvas; }
     const struct tm* curTime() const { return v.curTime; }
-
-    void useSkin(const QString& name) { v.useSkin(name); }
 
     void drawAnalog(QPainter& p) { v.drawAnalog(p); }
     void drawDigital(QPainter& p) { v.drawDigital(p); }

@@ -1,0 +1,57 @@
+#include "skin/skinloading.h"
+
+#include "skin/imageprobe.h"
+#include "skin/skinfolder.h"
+#include "skin/skinkeys.h"
+
+namespace {
+// An image that cannot be loaded stays empty.
+QPixmap loadImage(const QString& path, QSize cutTo = QSize())
+{
+    const ImageProbe image = ImageProbe::of(path, cutTo);
+    return image.outcome == ImageProbe::Loaded ? QPixmap::fromImage(image.image) : QPixmap();
+}
+} // namespace
+
+SkinSettingsRead readSkinSettings(const QString& appDir, const QString& skin)
+{
+    SkinSettingsRead read;
+    read.reader = std::make_unique<ZConfig>(appDir + QLatin1String("config.cfg"), true);
+    const QString selected = skin.isNull()
+            ? read.reader->readEntry(QStringLiteral("General"), QStringLiteral("Skin"), QString())
+            : skin;
+    read.settings.timeOut = read.reader->readNumEntry(QStringLiteral("General"), QStringLiteral("TimeOut"), -1);
+
+    // A plain concatenation: an absent Skin gives ".../skin//".
+    read.folder = skinFolder(appDir, selected);
+
+    // Replacing the reader releases the settings file's.
+    read.reader = std::make_unique<ZConfig>(read.folder + QLatin1String("skin.cfg"), true);
+    for (const SkinKey& key : skinFileKeys()) {
+        const QString group = QString::fromLatin1(key.group);
+        const QString name = QString::fromLatin1(key.key);
+        if (key.kind == SkinKey::Integer)
+            read.settings.*key.intField = read.reader->readNumEntry(group, name, key.defaultNumber);
+        else
+            read.settings.*key.textField = read.reader->readEntry(group, name, QString());
+    }
+    return read;
+}
+
+SkinImages loadSkinImages(const QString& folder, const SkinSettings& settings, QSize screen)
+{
+    SkinImages images;
+    images.background = loadImage(folder + settings.background, screen);
+    images.face = loadImage(folder + settings.clockImage);
+    images.cap = loadImage(folder + settings.clockCenter);
+    images.placement = ClockPlacement::of(settings.clockLeft, settings.clockTop, images.face.size());
+    return images;
+}
+
+LoadedSkin loadSkin(const QString& appDir, const QString& skin, QSize screen)
+{
+    LoadedSkin loaded;
+    loaded.read = readSkinSettings(appDir, skin);
+    loaded.images = loadSkinImages(loaded.read.folder, loaded.read.settings, screen);
+    return loaded;
+}
