@@ -16,7 +16,7 @@
 // "RESULT name unit median min max count [extra...]" for scripts/bench, and
 // "SAMPLE ..." lines with the single measurements. The modes are described
 // where they are written (probe/latency.cpp, probe/cpucost.cpp).
-#include "probe/childprocess.h"
+#include "harness/childprocess.h"
 #include "probe/modes.h"
 
 #include <QCoreApplication>

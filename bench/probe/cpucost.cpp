@@ -5,7 +5,7 @@
 
 #include "benchstats.h"
 #include "procfs.h"
-#include "xsession.h"
+#include "harness/headlesssession.h"
 
 #include <cstdio>
 #include <map>

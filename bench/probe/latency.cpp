@@ -4,7 +4,7 @@
 
 #include "benchstats.h"
 #include "procfs.h"
-#include "xsession.h"
+#include "harness/headlesssession.h"
 
 #include <cstdio>
 

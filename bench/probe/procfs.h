@@ -1,6 +1,6 @@
 #pragma once
 
-#include "childprocess.h"
+#include "harness/childprocess.h"
 
 #include <sys/types.h>
 

@@ -4,17 +4,16 @@
 // the wall clock begins; and so it stays after the wall clock is moved by a
 // fraction of a second under it (libfaketime, the offset changed at run time).
 #include "common/appfolder.h"
+#include "harness/headlesssession.h"
 
-#include "platform/qcopchannel.h"
-
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 #include <cstdlib>
-#include <ctime>
 #include <memory>
+#include <thread>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -25,18 +24,11 @@ constexpr int LateLimitMs = 300;
 constexpr int LateLimitMs = 150;
 #endif
 
-qint64 realNowMs()
-{
-    timespec now = {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // Waits until the real wall clock is `phaseMs` into a second.
 void waitForPhase(int phaseMs)
 {
-    const int into = int(realNowMs() % 1000);
-    QTest::qSleep((phaseMs - into + 1000) % 1000);
+    const int into = int(wallMsAt(ProbeClock::now()) % 1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds((phaseMs - into + 1000) % 1000));
 }
 
 QString libfaketime()
@@ -50,56 +42,38 @@ QString libfaketime()
     return QString();
 }
 
-// Ends the lock screen started by a test however the test ends.
-struct StopProcess
-{
-    void operator()(QProcess* process) const
-    {
-        process->terminate();
-        if (!process->waitForFinished(10000))
-            process->kill();
-        process->waitForFinished();
-        delete process;
-    }
-};
-using LockProcess = std::unique_ptr<QProcess, StopProcess>;
+const std::string PaintOver = "\npaint over\n";
 
-// lockapp's standard output, each "paint over" line stamped with the wall
-// clock (as lockapp sees it: shifted by the offset in force) when it arrived.
-class FrameLog : public QObject
+// lockapp's standard output as the reader thread stamped it: each "paint
+// over" line at the wall clock (as lockapp sees it: shifted by the offset in
+// force) when it arrived.
+struct FrameLog
 {
-public:
-    explicit FrameLog(QProcess& process) : m_process(process)
+    explicit FrameLog(ChildProcess& process) : lockapp(process) { }
+
+    bool waitFor(const std::string& text)
     {
-        connect(&process, &QProcess::readyReadStandardOutput, this, [this] { read(); });
+        const auto match = lockapp.waitFor(text, mark, 10s);
+        if (match)
+            mark = match->end;
+        return bool(match);
     }
-    void read()
+    // The frames of the next `seconds` seconds, as ms into their second.
+    QList<int> phasesOver(int seconds)
     {
-        const qint64 at = realNowMs() + offsetMs;
-        m_text += m_process.readAllStandardOutput();
-        for (qsizetype pos; (pos = m_text.indexOf("\npaint over\n", m_scanned)) >= 0;) {
-            frames.append(at);
-            m_scanned = pos + 1;
+        mark = lockapp.size();
+        std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 100));
+        QList<int> phases;
+        while (const auto frame = lockapp.waitFor(PaintOver, mark, 0ms)) {
+            phases.append(int((wallMsAt(frame->at) + offsetMs) % 1000));
+            mark = frame->end;
         }
-    }
-    bool waitFor(const QByteArray& text, int timeoutMs = 10000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!m_text.contains(text)) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(5);
-        }
-        return true;
+        return phases;
     }
 
-    QList<qint64> frames;
+    ChildProcess& lockapp;
+    size_t mark = 0;
     qint64 offsetMs = 0;
-
-private:
-    QProcess& m_process;
-    QByteArray m_text;
-    qsizetype m_scanned = 0;
 };
 
 } // namespace
@@ -115,71 +89,40 @@ private slots:
     void framesFollowAShiftedClock();
 
 private:
-    LockProcess start(AppFolder& folder, const QProcessEnvironment& extra = {});
-    // The frames over `seconds` seconds, as milliseconds into their second;
-    // empty with a failure when the ticks stop.
-    QList<int> framePhases(FrameLog& log, int seconds);
+    std::unique_ptr<ChildProcess> start(AppFolder& folder, const std::vector<std::string>& extraEnv = {});
     // Verifies every tick frame of a few seconds lands early in its second;
     // one retry forgives a single frame held up by a busy machine.
     void verifyTicksOnTheSecond(FrameLog& log);
 
-    QProcess m_xvfb;
-    QString m_display;
+    std::unique_ptr<Xvfb> m_xvfb;
 };
 
 void tst_TickPhase::initTestCase()
 {
-    m_xvfb.setProgram(QStringLiteral("Xvfb"));
-    m_xvfb.setArguments({ QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                          QStringLiteral("0"), QStringLiteral("240x320x24"), QStringLiteral("-nolisten"),
-                          QStringLiteral("tcp") });
-    m_xvfb.setStandardErrorFile(QProcess::nullDevice());
-    m_xvfb.start();
-    QVERIFY2(m_xvfb.waitForStarted(), "Xvfb is not installed");
-    QByteArray number;
-    QTRY_VERIFY_WITH_TIMEOUT((number += m_xvfb.readAllStandardOutput()).contains('\n'), 10000);
-    m_display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    m_xvfb = std::make_unique<Xvfb>();
 }
 
 void tst_TickPhase::cleanupTestCase()
 {
-    m_xvfb.terminate();
-    m_xvfb.waitForFinished();
+    m_xvfb.reset();
 }
 
-LockProcess tst_TickPhase::start(AppFolder& folder, const QProcessEnvironment& extra)
+std::unique_ptr<ChildProcess> tst_TickPhase::start(AppFolder& folder, const std::vector<std::string>& extraEnv)
 {
     folder.writeClassic();
     if (!QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()))
         return nullptr;
     QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-    LockProcess process(new QProcess);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    for (const QString& key : extra.keys())
-        env.insert(key, extra.value(key));
-    process->setProcessEnvironment(env);
-    process->setStandardErrorFile(QProcess::nullDevice());
-    process->start(folder.programPath(), {});
-    return process;
-}
-
-QList<int> tst_TickPhase::framePhases(FrameLog& log, int seconds)
-{
-    const qsizetype from = log.frames.size();
-    QTest::qWait(seconds * 1000 + 100);
-    QList<int> phases;
-    for (qsizetype i = from; i < log.frames.size(); ++i)
-        phases.append(int(log.frames[i] % 1000));
-    return phases;
+    std::vector<std::string> env = { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb->display() };
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return std::make_unique<ChildProcess>(std::vector<std::string> { folder.programPath().toStdString() }, true, env);
 }
 
 void tst_TickPhase::verifyTicksOnTheSecond(FrameLog& log)
 {
     constexpr int Seconds = 3;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const QList<int> phases = framePhases(log, Seconds);
+        const QList<int> phases = log.phasesOver(Seconds);
         // One frame a second, give or take the window's edges (and a second
         // repaint where a frame changed more than foreseen).
         QVERIFY2(phases.size() >= Seconds - 1 && phases.size() <= 2 * Seconds + 1,
@@ -222,13 +165,13 @@ void tst_TickPhase::framesFollowTheSecond()
 
     // Raised, and the display switched on, at the same point of a second.
     waitForPhase(phaseMs);
-    QVERIFY(QCopChannel::send("EZX/System", "LCDOff"));
+    sendSystemMessage("LCDOff");
     QVERIFY(log.waitFor("\npaint over\n"));
     waitForPhase(phaseMs);
-    QVERIFY(QCopChannel::send("EZX/System", "LCDOn"));
+    sendSystemMessage("LCDOn");
     QVERIFY(log.waitFor("\nLCDOn\n"));
     // The repaint LCDOn asks for comes at once; the ticks follow.
-    QTest::qWait(1200);
+    std::this_thread::sleep_for(1200ms);
     verifyTicksOnTheSecond(log);
 }
 
@@ -246,23 +189,21 @@ void tst_TickPhase::framesFollowAShiftedClock()
                 && file.write(QByteArray(ms >= 0 ? "+" : "-") + QByteArray::number(std::abs(ms) / 1000.0, 'f', 3) + '\n') > 0;
     };
     QVERIFY(writeOffset(0));
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("LD_PRELOAD"), faketime);
-    env.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offsetFile);
-    env.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
     // Only the wall clock moves, as when the clock is set; the timers run on
     // the monotonic clock.
-    env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+    const std::vector<std::string> env = { "LD_PRELOAD=" + faketime.toStdString(),
+                                           "FAKETIME_TIMESTAMP_FILE=" + offsetFile.toStdString(),
+                                           "FAKETIME_NO_CACHE=1", "FAKETIME_DONT_FAKE_MONOTONIC=1" };
 
     const auto lockapp = start(folder, env);
     QVERIFY(lockapp);
     FrameLog log(*lockapp);
     QVERIFY(log.waitFor("\npix over!\n"));
-    QVERIFY(QCopChannel::send("EZX/System", "LCDOff"));
+    sendSystemMessage("LCDOff");
     QVERIFY(log.waitFor("\npaint over\n"));
-    QVERIFY(QCopChannel::send("EZX/System", "LCDOn"));
+    sendSystemMessage("LCDOn");
     QVERIFY(log.waitFor("\nLCDOn\n"));
-    QTest::qWait(1200);
+    std::this_thread::sleep_for(1200ms);
     verifyTicksOnTheSecond(log);
     if (QTest::currentTestFailed())
         return;
@@ -275,7 +216,7 @@ void tst_TickPhase::framesFollowAShiftedClock()
         log.offsetMs = offsetMs;
         // The first tick after the move lands off the second and sets the
         // timer again; the ones after it are on the second.
-        QTest::qWait(2200);
+        std::this_thread::sleep_for(2200ms);
         verifyTicksOnTheSecond(log);
         if (QTest::currentTestFailed())
             return;

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "childprocess.h"
+#include "harness/childprocess.h"
 
 #include <memory>
 #include <string>
 
-// The X side of a lock cycle: an Xvfb of the phone's size, the lock window
-// as the X server sees it, keys typed through it, and messages on the bus.
+// A lock cycle driven from outside, as the end-to-end tests and the
+// benchmarks drive the real lockapp: an Xvfb of the phone's size, the lock
+// window as the X server sees it, keys typed through it, and messages on the
+// session bus.
 
 // An Xvfb on a free display; ends with the object.
 class Xvfb

@@ -1,4 +1,4 @@
-#include "xsession.h"
+#include "harness/headlesssession.h"
 
 #include "platform/qcopchannel.h"
 

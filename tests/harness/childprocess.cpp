@@ -1,9 +1,11 @@
-#include "childprocess.h"
+#include "harness/childprocess.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -17,9 +19,17 @@ double msBetween(ProbeClock::time_point from, ProbeClock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+qint64 wallMsAt(ProbeClock::time_point at)
+{
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const ProbeClock::time_point steadyNow = ProbeClock::now();
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000 - qint64(msBetween(at, steadyNow));
+}
+
 void probeDie(const std::string& text)
 {
-    std::fprintf(stderr, "benchprobe: %s\n", text.c_str());
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
     std::fflush(stdout);
     std::exit(1);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -14,6 +16,8 @@
 using ProbeClock = std::chrono::steady_clock;
 
 double msBetween(ProbeClock::time_point from, ProbeClock::time_point to);
+// The real wall clock, in milliseconds since the epoch, at a moment of ProbeClock.
+qint64 wallMsAt(ProbeClock::time_point at);
 [[noreturn]] void probeDie(const std::string& text);
 
 // A spawned process, its standard output read and time-stamped by a thread
