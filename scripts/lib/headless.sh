@@ -9,6 +9,21 @@ headless_die() {
     exit 1
 }
 
+# headless_workspace: a throw-away folder in $work, removed on exit (kept
+# when KEEP is set), with headless_cleanup run first.
+headless_workspace() {
+    work="$(mktemp -d)"
+    trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+}
+
+# headless_install_at STAGE FOLDER: a copy of the staged program with its
+# config.cfg and skins, started later by its absolute path.
+headless_install_at() {
+    mkdir -p "$2"
+    cp "$1/lockapp" "$2/"
+    cp -r "$1/skin" "$1/config.cfg" "$2/"
+}
+
 # Starts Xvfb with a 240x320 screen on a free display; exports DISPLAY.
 headless_start_xvfb() {
     local fdfile

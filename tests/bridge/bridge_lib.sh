@@ -122,10 +122,13 @@ screensaver_active() {
         "$name" ActiveChanged b "[<$value>]" >/dev/null
 }
 
-# The real lockapp from a temporary install; its output in $LOG.
-bridge_start_lockapp() {
-    cp "$BRIDGE_STAGE/lockapp" "$BRIDGE_WORK/"
-    cp -r "$BRIDGE_STAGE/skin" "$BRIDGE_WORK/"
+# An Xvfb, the session bus and the real lockapp from a temporary install,
+# the clock in UTC; lockapp's output in $LOG.
+bridge_start_session() {
+    headless_start_xvfb
+    headless_ensure_bus
+    export TZ=UTC
+    headless_install_at "$BRIDGE_STAGE" "$BRIDGE_WORK"
     # A long unlock time-out: on a busy machine the two keys may come seconds apart.
     sed 's/^TimeOut=.*/TimeOut=60000/' "$BRIDGE_STAGE/config.cfg" >"$BRIDGE_WORK/config.cfg"
     LOG="$BRIDGE_WORK/lockapp.log"

@@ -10,10 +10,7 @@ source "$(dirname "$0")/bridge_lib.sh" "$1" "$2"
 
 bridge_start_system_bus
 bridge_start_logind
-headless_start_xvfb
-headless_ensure_bus
-export TZ=UTC
-bridge_start_lockapp
+bridge_start_session
 BRIDGE_ENV=(XDG_SESSION_ID=c1)
 bridge_start --logind --verbose
 bridge_wait_out "logind: org.freedesktop.login1 is on the bus -> following /org/freedesktop/login1/session/c1"

@@ -6,10 +6,7 @@
 #   bridge_screensaver.sh STAGE_DIR SCRIPTS_DIR
 source "$(dirname "$0")/bridge_lib.sh" "$1" "$2"
 
-headless_start_xvfb
-headless_ensure_bus
-export TZ=UTC
-bridge_start_lockapp
+bridge_start_session
 bridge_start_screensaver org.freedesktop.ScreenSaver
 freedesktop_pid="${HEADLESS_PIDS[-1]}"
 bridge_start --screensaver --verbose

@@ -5,10 +5,7 @@
 #   bridge_unreachable.sh STAGE_DIR SCRIPTS_DIR
 source "$(dirname "$0")/bridge_lib.sh" "$1" "$2"
 
-headless_start_xvfb
-headless_ensure_bus
-export TZ=UTC
-bridge_start_lockapp
+bridge_start_session
 bridge_start_screensaver org.freedesktop.ScreenSaver
 BRIDGE_ENV=(-u DISPLAY "DBUS_SYSTEM_BUS_ADDRESS=unix:path=$BRIDGE_WORK/no-such-bus")
 bridge_start --verbose

@@ -6,10 +6,7 @@
 #   bridge_x11.sh STAGE_DIR SCRIPTS_DIR
 source "$(dirname "$0")/bridge_lib.sh" "$1" "$2"
 
-headless_start_xvfb
-headless_ensure_bus
-export TZ=UTC
-bridge_start_lockapp
+bridge_start_session
 bridge_start --x11 --verbose
 bridge_wait_out "x11: MIT-SCREEN-SAVER of the X server -> listening"
 

@@ -8,12 +8,8 @@ set -euo pipefail
 stage="$1"
 source "$2/lib/headless.sh"
 
-work="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-
-# A temporary install, started by its absolute path.
-cp "$stage/lockapp" "$work/"
-cp -r "$stage/skin" "$stage/config.cfg" "$work/"
+headless_workspace
+headless_install_at "$stage" "$work"
 log="$work/out.log"
 
 headless_start_xvfb

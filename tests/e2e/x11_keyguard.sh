@@ -13,10 +13,8 @@ source "$2/lib/headless.sh"
 peer="$3"
 wm="$4"
 
-work="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-cp "$stage/lockapp" "$work/"
-cp -r "$stage/skin" "$stage/config.cfg" "$work/"
+headless_workspace
+headless_install_at "$stage" "$work"
 log="$work/out.log"
 
 headless_start_xvfb

@@ -8,8 +8,7 @@ set -euo pipefail
 stage="$1"
 source "$2/lib/headless.sh"
 
-work="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+headless_workspace
 cp "$stage/lockapp" "$stage/lockctl" "$work/"
 cp -r "$stage/skin" "$work/"
 

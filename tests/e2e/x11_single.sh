@@ -15,10 +15,8 @@ stage="$1"
 source "$2/lib/headless.sh"
 peer="$3"
 
-work="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-cp "$stage/lockapp" "$work/"
-cp -r "$stage/skin" "$work/"
+headless_workspace
+headless_install_at "$stage" "$work"
 # No TimeOut: no time-out ever disarms the middle key.
 printf '[General]\nSkin=classic\n' >"$work/config.cfg"
 log="$work/out.log"
@@ -68,25 +66,26 @@ headless_wait_visible
 headless_wait_until "the lock screen holds the keyboard and the pointer" grabs_are "keyboard=held pointer=held "
 unlock 3 4
 
+# raise_while_grabbed SECONDS N: another client holds the keyboard and the
+# pointer for SECONDS while the Nth "LCDOff" raises the lock screen; sets holder.
+raise_while_grabbed() {
+    "$peer" grab "$1" >"$work/grab$2.out" &
+    holder=$!
+    headless_wait_until "the other client holds its grabs" grep -q -x grabbed "$work/grab$2.out"
+    headless_send LCDOff
+    headless_wait_for "$log" "LCDOff" "$2"
+    headless_wait_visible
+}
+
 # Grabs held by another client for a moment: taken once they are free.
-"$peer" grab 1.5 >"$work/grab1.out" &
-holder=$!
-headless_wait_until "the other client holds its grabs" grep -q -x grabbed "$work/grab1.out"
-headless_send LCDOff
-headless_wait_for "$log" "LCDOff" 4
-headless_wait_visible
+raise_while_grabbed 1.5 4
 wait "$holder"
 headless_wait_until "the lock screen takes the grabs once they are free" grabs_are "keyboard=held pointer=held "
 grep -q '^warning:' "$log.err" && headless_die "lockapp warned although it got the grabs in time: $(cat "$log.err")"
 unlock 4 5
 
 # Held for longer than lockapp waits: one warning, and the grabs still taken.
-"$peer" grab 5 >"$work/grab2.out" &
-holder=$!
-headless_wait_until "the other client holds its grabs" grep -q -x grabbed "$work/grab2.out"
-headless_send LCDOff
-headless_wait_for "$log" "LCDOff" 5
-headless_wait_visible
+raise_while_grabbed 5 5
 headless_wait_until "lockapp warns that it could not take the keyboard" grep -q "could not take the keyboard" "$log.err"
 wait "$holder"
 headless_wait_until "the lock screen takes the grabs once they are free" grabs_are "keyboard=held pointer=held "

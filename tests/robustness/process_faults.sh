@@ -13,15 +13,7 @@ source "$2/lib/headless.sh"
 lockctl="$3"
 shift 3
 
-work="$(mktemp -d)"
-trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-
-# install FOLDER: a copy of the staged program, config and skins.
-install_at() {
-    mkdir -p "$1"
-    cp "$stage/lockapp" "$1/"
-    cp -r "$stage/skin" "$stage/config.cfg" "$1/"
-}
+headless_workspace
 
 # count TEXT FILE: lines equal to TEXT.
 count() {
@@ -45,7 +37,7 @@ wait_file_has() {
 }
 
 program="$work/app/lockapp"
-install_at "$work/app"
+headless_install_at "$stage" "$work/app"
 
 row_closed_descriptors() {
     # Each of 0, 1, 2 closed, and all three: the display connection must not
@@ -174,29 +166,32 @@ row_bus_stopped() {
     export DBUS_SESSION_BUS_ADDRESS="$saved"
 }
 
+# start_installed_at FOLDER LOG: a copy of the staged program in FOLDER,
+# started with its lines in LOG and its warnings in LOG.err; sets pid.
+start_installed_at() {
+    headless_install_at "$stage" "$1"
+    "$1/lockapp" >"$2" 2>"$2.err" &
+    pid=$!
+    headless_wait_for "$2" "pix over!" 1
+}
+
 row_non_ascii_folder() {
-    local folder="$work/läs" log="$work/nonascii.log"
-    install_at "$folder"
-    "$folder/lockapp" >"$log" 2>"$work/nonascii.err" &
-    local pid=$!
-    headless_wait_for "$log" "pix over!" 1
+    local folder="$work/läs" log="$work/nonascii.log" pid
+    start_installed_at "$folder" "$log"
     expect_count "path=$folder/" "$log" 1
     expect_count "config!" "$log" 1
     headless_raise_and_unlock "$pid"
     headless_terminate "$pid"
-    ! grep -q "^warning:" "$work/nonascii.err" || headless_die "warnings for a valid folder name: $(cat "$work/nonascii.err")"
+    ! grep -q "^warning:" "$log.err" || headless_die "warnings for a valid folder name: $(cat "$log.err")"
 }
 
 row_invalid_folder_name() {
     # Not UTF-8: the toolkit cannot name such a folder, so its settings and
     # skin are out of reach; that is said once, and SIGTERM still ends it.
-    local folder="$work/bad$(printf '\377')name" log="$work/invalid.log"
-    install_at "$folder"
-    "$folder/lockapp" >"$log" 2>"$work/invalid.err" &
-    local pid=$!
-    headless_wait_for "$log" "pix over!" 1
-    [ "$(grep -c "is not valid in the file-name encoding" "$work/invalid.err")" -eq 1 ] \
-        || headless_die "no single warning for an invalid folder name: $(cat "$work/invalid.err")"
+    local folder="$work/bad$(printf '\377')name" log="$work/invalid.log" pid
+    start_installed_at "$folder" "$log"
+    [ "$(grep -c "is not valid in the file-name encoding" "$log.err")" -eq 1 ] \
+        || headless_die "no single warning for an invalid folder name: $(cat "$log.err")"
     headless_terminate "$pid"
 }
 
