@@ -131,22 +131,16 @@ headless_lock_window() {
     xdotool search --onlyvisible --class '^lockapp$' 2>/dev/null | head -n1
 }
 
+headless_window_shown() {
+    [ -n "$(headless_lock_window)" ]
+}
+
 headless_wait_visible() {
-    local i
-    for i in $(seq 100); do
-        [ -n "$(headless_lock_window)" ] && return 0
-        sleep 0.05
-    done
-    headless_die "the lock window did not appear"
+    headless_wait_until "the lock window appears" headless_window_shown
 }
 
 headless_wait_hidden() {
-    local i
-    for i in $(seq 100); do
-        [ -z "$(headless_lock_window)" ] && return 0
-        sleep 0.05
-    done
-    headless_die "the lock window did not disappear"
+    headless_wait_until "the lock window disappears" eval '! headless_window_shown'
 }
 
 # headless_key KEYSYM: a key press through the X server, as a user would.

@@ -16,20 +16,22 @@ private slots:
     void startsWithoutSessionBus();
 
 private:
-    static void install(AppFolder& folder);
-    static QByteArray expectedStart(const AppFolder& folder);
+    // Installs lockapp into folder, starts it there and verifies the lines
+    // of its start-up.
+    static void startInstalled(AppFolder& folder, QProcess& lockapp);
 };
 
-void tst_Startup::install(AppFolder& folder)
+void tst_Startup::startInstalled(AppFolder& folder, QProcess& lockapp)
 {
     folder.writeClassic();
     QVERIFY(QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()));
     QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-}
-
-QByteArray tst_Startup::expectedStart(const AppFolder& folder)
-{
-    return "\npath=" + folder.path().toLocal8Bit() + "/\n" + "\nconfig!\n" + "pix!\n" + "\npix over!\n";
+    lockapp.start(folder.programPath(), {});
+    QVERIFY(lockapp.waitForStarted());
+    const QByteArray expected = "\npath=" + folder.path().toLocal8Bit() + "/\n" + "\nconfig!\n" + "pix!\n" + "\npix over!\n";
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += lockapp.readAllStandardOutput()).size() >= expected.size(), 10000);
+    QCOMPARE(out, expected);
 }
 
 void tst_Startup::startsHiddenAndEndsCleanlyOnSignal_data()
@@ -44,15 +46,10 @@ void tst_Startup::startsHiddenAndEndsCleanlyOnSignal()
 {
     QFETCH(int, signalNumber);
     AppFolder folder;
-    install(folder);
-
     QProcess lockapp;
-    lockapp.start(folder.programPath(), {});
-    QVERIFY(lockapp.waitForStarted());
-    const QByteArray expected = expectedStart(folder);
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += lockapp.readAllStandardOutput()).size() >= expected.size(), 10000);
-    QCOMPARE(out, expected);
+    startInstalled(folder, lockapp);
+    if (QTest::currentTestFailed())
+        return;
 
     // Hidden: nothing is painted while nobody raises the window.
     QTest::qWait(1500);
@@ -68,7 +65,6 @@ void tst_Startup::startsHiddenAndEndsCleanlyOnSignal()
 void tst_Startup::startsWithoutSessionBus()
 {
     AppFolder folder;
-    install(folder);
     QTemporaryDir runtimeDir;
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -77,12 +73,9 @@ void tst_Startup::startsWithoutSessionBus()
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
     QProcess lockapp;
     lockapp.setProcessEnvironment(env);
-    lockapp.start(folder.programPath(), {});
-    QVERIFY(lockapp.waitForStarted());
-    const QByteArray expected = expectedStart(folder);
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += lockapp.readAllStandardOutput()).size() >= expected.size(), 10000);
-    QCOMPARE(out, expected);
+    startInstalled(folder, lockapp);
+    if (QTest::currentTestFailed())
+        return;
 
     lockapp.terminate();
     QVERIFY(lockapp.waitForFinished(10000));
