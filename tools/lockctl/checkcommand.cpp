@@ -2,7 +2,7 @@
 
 #include "command.h"
 #include "skinselection.h"
-#include "skin/skinchecker.h"
+#include "skincheck/skinchecker.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 // lockctl check [--app-dir DIR] [--skin NAME]
 //
 // Reads config.cfg and the skin the way lockapp does (SkinChecker,
-// src/skin/skinchecker.h) and prints each problem on out as
+// skincheck/skinchecker.h) and prints each problem on out as
 // "FILE:LINE: error: ..." or "FILE:LINE: warning: ...", then a summary line
 // ("2 errors, 1 warning", "no problems"). DIR defaults to the folder of the
 // running executable, where lockctl is installed beside lockapp.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skin/settingsfilescan.h"
+#include "skincheck/settingsfilescan.h"
 
 #include <QSize>
 #include <QString>

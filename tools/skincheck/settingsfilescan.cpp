@@ -1,7 +1,7 @@
-#include "skin/settingsfilescan.h"
+#include "skincheck/settingsfilescan.h"
 
-#include "skin/checkreport.h"
-#include "skin/namesuggestion.h"
+#include "skincheck/checkreport.h"
+#include "skincheck/namesuggestion.h"
 
 #include <QFileInfo>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "skin/checkreport.h"
+#include "skincheck/checkreport.h"
 
 #include <QHash>
 #include <QStringList>

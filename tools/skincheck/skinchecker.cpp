@@ -1,7 +1,7 @@
-#include "skin/skinchecker.h"
+#include "skincheck/skinchecker.h"
 
-#include "skin/configfilecheck.h"
-#include "skin/skinfilecheck.h"
+#include "skincheck/configfilecheck.h"
+#include "skincheck/skinfilecheck.h"
 #include "skin/skinfolder.h"
 
 #include <QFileInfo>

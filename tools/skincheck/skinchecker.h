@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skin/checkreport.h"
+#include "skincheck/checkreport.h"
 
 #include <QString>
 

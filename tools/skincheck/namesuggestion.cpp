@@ -1,4 +1,4 @@
-#include "skin/namesuggestion.h"
+#include "skincheck/namesuggestion.h"
 
 #include <QList>
 #include <QVarLengthArray>

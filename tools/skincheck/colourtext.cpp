@@ -1,4 +1,4 @@
-#include "skin/colourtext.h"
+#include "skincheck/colourtext.h"
 
 #include "clock/textstyle.h"
 #include "platform/zconfig.h"

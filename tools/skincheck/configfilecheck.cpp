@@ -1,10 +1,10 @@
-#include "skin/configfilecheck.h"
+#include "skincheck/configfilecheck.h"
 
 #include "platform/zconfig.h"
-#include "skin/checkreport.h"
-#include "skin/settingsfilescan.h"
-#include "skin/namesuggestion.h"
-#include "skin/skinfilecheck.h"
+#include "skincheck/checkreport.h"
+#include "skincheck/settingsfilescan.h"
+#include "skincheck/namesuggestion.h"
+#include "skincheck/skinfilecheck.h"
 #include "skin/skinfolder.h"
 
 #include <QDir>
