@@ -5,9 +5,9 @@
 // sanitizer reports, the harness traps when the two readings disagree or a
 // parsed line breaks the rules of inidocument.h.
 
-#include "clock/textstyle.h"
 #include "platform/inidocument.h"
 #include "platform/zconfig.h"
+#include "skin/settingcolour.h"
 #include "skin/skinkeys.h"
 
 #include <QByteArray>

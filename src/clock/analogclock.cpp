@@ -3,6 +3,7 @@
 #include "clock/SpeciOperation.h"
 #include "clock/handgeometry.h"
 #include "clock/textstyle.h"
+#include "skin/settingcolour.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,5 +1,7 @@
 #include "clock/textstyle.h"
 
+#include "skin/settingcolour.h"
+
 #include <QPainter>
 #include <QPen>
 
@@ -18,11 +20,6 @@ void registerSubstitutions()
     Q_UNUSED(done);
 }
 } // namespace
-
-QColor colourFromSetting(const QString& setting)
-{
-    return QColor(QRgb(setting.toLong(nullptr, 10)));
-}
 
 QFont textFont(int pointSize)
 {

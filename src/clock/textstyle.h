@@ -6,10 +6,6 @@
 
 class QPainter;
 
-// A colour setting is decimal text, 65536 x red + 256 x green + blue; text
-// that is not a number gives 0, black. Alpha is ignored: colours are opaque.
-QColor colourFromSetting(const QString& setting);
-
 // The family every text layer asks for. It does not exist as such: the
 // toolkit substitutes installed fonts with CJK glyphs and even-width digits.
 extern const char* const TextFamily;

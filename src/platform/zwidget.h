@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/phonescreen.h"
+
 #include <QWidget>
 
 class X11Keyguard;
@@ -21,8 +23,8 @@ public:
     ~ZMainWidget() override;
 
     // The phone's screen size.
-    static constexpr int ScreenWidth = 240;
-    static constexpr int ScreenHeight = 320;
+    static constexpr int ScreenWidth = PhoneScreen::Width;
+    static constexpr int ScreenHeight = PhoneScreen::Height;
 
     // Asks for the whole screen whenever the window is shown. On a screen of
     // the phone's size the window covers it; on a larger desktop it becomes a

@@ -1,6 +1,6 @@
 #include "skin/clockplacement.h"
 
-#include "platform/zwidget.h"
+#include "platform/phonescreen.h"
 
 int clampToDrawable(qint64 v)
 {
@@ -24,8 +24,8 @@ ClockPlacement ClockPlacement::of(const QString& clockLeft, const QString& clock
     const int faceWidth = qMax(0, face.width());
     const int faceHeight = qMax(0, face.height());
     ClockPlacement p;
-    p.clockX = placeClockAxis(clockLeft, "left", "right", ZMainWidget::ScreenWidth, faceWidth);
-    p.clockY = placeClockAxis(clockTop, "top", "bottom", ZMainWidget::ScreenHeight, faceHeight);
+    p.clockX = placeClockAxis(clockLeft, "left", "right", PhoneScreen::Width, faceWidth);
+    p.clockY = placeClockAxis(clockTop, "top", "bottom", PhoneScreen::Height, faceHeight);
     p.centerX = clampToDrawable(qint64(p.clockX) + faceWidth / 2);
     p.centerY = clampToDrawable(qint64(p.clockY) + faceHeight / 2);
     return p;

@@ -1,7 +1,7 @@
 #include "skincheck/colourtext.h"
 
-#include "clock/textstyle.h"
 #include "platform/zconfig.h"
+#include "skin/settingcolour.h"
 
 #include <QColor>
 

@@ -1,7 +1,7 @@
 #include "skincheck/skinfilecheck.h"
 
 #include "platform/zconfig.h"
-#include "platform/zwidget.h"
+#include "platform/phonescreen.h"
 #include "clock/handgeometry.h"
 #include "skincheck/checkreport.h"
 #include "skincheck/settingsfilescan.h"
@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr int ScreenWidth = ZMainWidget::ScreenWidth;
-constexpr int ScreenHeight = ZMainWidget::ScreenHeight;
+constexpr int ScreenWidth = PhoneScreen::Width;
+constexpr int ScreenHeight = PhoneScreen::Height;
 
 QString keyName(const SkinKey& key)
 {
