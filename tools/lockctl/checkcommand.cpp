@@ -11,10 +11,7 @@ namespace {
 
 int usageError(QTextStream& err, const QString& message)
 {
-    err << "lockctl check: " << message << '\n'
-        << "usage: lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)\n";
-    err.flush();
-    return lockctl::ExitUsage;
+    return lockctl::usageError(err, "check", message, "lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)");
 }
 
 } // namespace
@@ -57,10 +54,9 @@ int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption appDirOption(QStringLiteral("app-dir"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption skinOption(QStringLiteral("skin"), QString(), QStringLiteral("NAME"));
+    const SkinSelectionOptions selectionOptions;
     const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
-    parser.addOptions({ appDirOption, skinOption, helpOption });
+    parser.addOptions(selectionOptions.options() << helpOption);
 
     if (!parser.parse(QStringList{ QStringLiteral("lockctl check") } + args))
         return usageError(err, parser.errorText());
@@ -71,8 +67,7 @@ int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    const SkinSelection selection
-        = selectSkin(parser, appDirOption, skinOption, QCoreApplication::applicationDirPath());
+    const SkinSelection selection = selectionOptions.select(parser, QCoreApplication::applicationDirPath());
     if (selection.exitCode == lockctl::ExitUsage)
         return usageError(err, selection.problem);
     if (!selection.problem.isEmpty()) {

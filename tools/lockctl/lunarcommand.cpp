@@ -54,10 +54,7 @@ void appendIsoDate(QString& line, const QDate& date)
 
 int usageError(QTextStream& err, const QString& message)
 {
-    err << "lockctl lunar: " << message << '\n'
-        << "usage: lockctl lunar FROM [TO]   (dates as YYYY-MM-DD; see lockctl help lunar)\n";
-    err.flush();
-    return lockctl::ExitUsage;
+    return lockctl::usageError(err, "lunar", message, "lockctl lunar FROM [TO]   (dates as YYYY-MM-DD; see lockctl help lunar)");
 }
 
 } // namespace

@@ -16,10 +16,9 @@ QString defaultDir;
 
 int usageError(QTextStream& err, const QString& message)
 {
-    err << "lockctl preview: " << message << '\n'
-        << "usage: lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] [--armed] [--sheet] "
-           "[-o FILE.png]\n";
-    return lockctl::ExitUsage;
+    return lockctl::usageError(err, "preview", message,
+                               "lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] [--armed] "
+                               "[--sheet] [-o FILE.png]");
 }
 } // namespace
 
@@ -55,15 +54,14 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption appDirOption(QStringLiteral("app-dir"), QString(), QStringLiteral("DIR"));
-    const QCommandLineOption skinOption(QStringLiteral("skin"), QString(), QStringLiteral("NAME"));
+    const SkinSelectionOptions selectionOptions;
     const QCommandLineOption atOption(QStringLiteral("at"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption armedOption(QStringLiteral("armed"));
     const QCommandLineOption sheetOption(QStringLiteral("sheet"));
     const QCommandLineOption outputOption(QStringList{ QStringLiteral("o"), QStringLiteral("output") }, QString(),
                                           QStringLiteral("FILE"));
     const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
-    parser.addOptions({ appDirOption, skinOption, atOption, armedOption, sheetOption, outputOption, helpOption });
+    parser.addOptions(selectionOptions.options() << atOption << armedOption << sheetOption << outputOption << helpOption);
 
     if (!parser.parse(QStringList{ QStringLiteral("lockctl preview") } + args))
         return usageError(err, parser.errorText());
@@ -96,7 +94,7 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
     const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
                                                       : (sheet ? QStringLiteral("sheet.png") : QStringLiteral("preview.png"));
-    const SkinSelection selection = selectSkin(parser, appDirOption, skinOption, defaultDir);
+    const SkinSelection selection = selectionOptions.select(parser, defaultDir);
     if (selection.exitCode == lockctl::ExitUsage)
         return usageError(err, selection.problem);
     if (!selection.problem.isEmpty()) {

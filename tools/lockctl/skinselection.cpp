@@ -8,8 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-SkinSelection selectSkin(const QCommandLineParser& parser, const QCommandLineOption& appDirOption,
-                         const QCommandLineOption& skinOption, const QString& defaultDir)
+SkinSelection SkinSelectionOptions::select(const QCommandLineParser& parser, const QString& defaultDir) const
 {
     SkinSelection selection;
     const auto fail = [&](int exitCode, const QString& problem) {
@@ -17,22 +16,22 @@ SkinSelection selectSkin(const QCommandLineParser& parser, const QCommandLineOpt
         selection.problem = problem;
         return selection;
     };
-    if (parser.values(appDirOption).size() > 1 || parser.values(skinOption).size() > 1)
+    if (parser.values(appDir).size() > 1 || parser.values(skin).size() > 1)
         return fail(lockctl::ExitUsage, QStringLiteral("--app-dir and --skin may be given once each"));
 
-    const QString dir = parser.isSet(appDirOption) ? parser.value(appDirOption) : defaultDir;
+    const QString dir = parser.isSet(appDir) ? parser.value(appDir) : defaultDir;
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return fail(lockctl::ExitUsage, QStringLiteral("'%1' is not a folder").arg(dir));
     selection.appDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 
-    if (parser.isSet(skinOption)) {
-        const QString skin = parser.value(skinOption);
-        if (skin.isEmpty())
+    if (parser.isSet(skin)) {
+        const QString name = parser.value(skin);
+        if (name.isEmpty())
             return fail(lockctl::ExitUsage, QStringLiteral("--skin needs a skin name"));
-        const QString skinDir = skinFolder(selection.appDir, skin);
+        const QString skinDir = skinFolder(selection.appDir, name);
         if (!QFileInfo(skinDir).isDir())
             return fail(lockctl::ExitFailure, QStringLiteral("there is no skin folder ") + QDir::cleanPath(skinDir));
-        selection.skin = skin;
+        selection.skin = name;
     }
     return selection;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QString>
 
-class QCommandLineOption;
 class QCommandLineParser;
 
 // The program folder and the skin that `check` and `preview` work on, read
@@ -15,6 +16,13 @@ struct SkinSelection
     int exitCode = 0;  // with a problem: lockctl::ExitUsage or lockctl::ExitFailure
 };
 
-// defaultDir is the folder used without --app-dir (lockctl's own).
-SkinSelection selectSkin(const QCommandLineParser& parser, const QCommandLineOption& appDirOption,
-                         const QCommandLineOption& skinOption, const QString& defaultDir);
+// The --app-dir and --skin options that `check` and `preview` share.
+struct SkinSelectionOptions
+{
+    QCommandLineOption appDir { QStringLiteral("app-dir"), QString(), QStringLiteral("DIR") };
+    QCommandLineOption skin { QStringLiteral("skin"), QString(), QStringLiteral("NAME") };
+
+    QList<QCommandLineOption> options() const { return { appDir, skin }; }
+    // defaultDir is the folder used without --app-dir (lockctl's own).
+    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir) const;
+};
