@@ -10,6 +10,27 @@
 
 #include <optional>
 
+class TestSkinCheckParts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closestName_data();
+    void closestName();
+    void onlyTheFirstCandidatesCount_data();
+    void onlyTheFirstCandidatesCount();
+    void decimalColour_data();
+    void decimalColour();
+    void intendedColour_data();
+    void intendedColour();
+    void reportOrder_data();
+    void reportOrder();
+    void summary_data();
+    void summary();
+    void shownText_data();
+    void shownText();
+};
+
 namespace {
 
 // A finding written as "file|line|error or warning|message".
@@ -32,35 +53,14 @@ QStringList fillers(int count)
 
 } // namespace
 
-class TestSkinCheckParts : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void closestName_data();
-    void closestName();
-    void onlyTheFirstCandidatesCount_data();
-    void onlyTheFirstCandidatesCount();
-    void decimalColour_data();
-    void decimalColour();
-    void intendedColour_data();
-    void intendedColour();
-    void reportOrder_data();
-    void reportOrder();
-    void summary_data();
-    void summary();
-    void shownText_data();
-    void shownText();
-};
-
 void TestSkinCheckParts::closestName_data()
 {
+    const QStringList keys { "BACKGROUN", "BACKGROUND", "Hand", "Clock", "NotifyWord1" };
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("candidates");
-    QTest::addColumn<int>("maxEdits");
+    QTest::addColumn<int>("maxEdits");  // -1: the allowance by length
     QTest::addColumn<QString>("expected");
 
-    const QStringList keys { "BACKGROUN", "BACKGROUND", "Hand", "Clock", "NotifyWord1" };
     QTest::newRow("case only, before a nearer spelling") << "background" << keys << -1 << "BACKGROUND";
     QTest::newRow("a letter dropped") << "BACKGRUND" << QStringList { "BACKGROUND" } << -1 << "BACKGROUND";
     QTest::newRow("neighbours swapped is one edit") << "Hnad" << keys << -1 << "Hand";
@@ -162,10 +162,7 @@ void TestSkinCheckParts::intendedColour_data()
 void TestSkinCheckParts::intendedColour()
 {
     QFETCH(QString, text);
-    QFETCH(int, intended);
-
-    const std::optional<int> colour = ColourText::intendedColour(text);
-    QCOMPARE(colour.value_or(-1), intended);
+    QTEST(ColourText::intendedColour(text).value_or(-1), "intended");
 }
 
 void TestSkinCheckParts::reportOrder_data()
@@ -246,9 +243,7 @@ void TestSkinCheckParts::shownText_data()
 void TestSkinCheckParts::shownText()
 {
     QFETCH(QString, text);
-    QFETCH(QString, expected);
-
-    QCOMPARE(::shownText(text), expected);
+    QTEST(::shownText(text), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestSkinCheckParts)
