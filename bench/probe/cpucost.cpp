@@ -79,19 +79,25 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
     }
 }
 
-// Raises every lock window of the bus with the display on: LCDOff, then
-// LCDOn, and waits for each program's frame after it.
-void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps)
+// Raises the lock windows with the display on: LCDOff, then LCDOn, each
+// sent on the session bus and on the extra buses, and waits for each
+// program's frame after it.
+void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps, const std::vector<const PrivateBus*>& buses = {})
 {
+    const auto send = [&buses](const char* message) {
+        sendSystemMessage(message);
+        for (const PrivateBus* bus : buses)
+            sendSystemMessage(message, bus->connection());
+    };
     std::vector<size_t> marks;
     for (ChildProcess* p : lockapps)
         marks.push_back(p->size());
-    sendSystemMessage("LCDOff");
+    send("LCDOff");
     for (size_t i = 0; i < lockapps.size(); ++i)
         lockapps[i]->expect("\npaint over\n", marks[i]);
     for (size_t i = 0; i < lockapps.size(); ++i)
         marks[i] = lockapps[i]->size();
-    sendSystemMessage("LCDOn");
+    send("LCDOn");
     for (size_t i = 0; i < lockapps.size(); ++i) {
         const auto on = lockapps[i]->expect("\nLCDOn\n", marks[i]);
         lockapps[i]->expect("\npaint over\n", on.end);
@@ -173,15 +179,18 @@ int probeSystem(const std::string& program, int seconds, int runs)
     for (int run = 1; run <= runs; ++run) {
         Xvfb lockappServer;
         Xvfb xclockServer;
+        // One lock screen per session: the offscreen one on a bus of its own.
+        PrivateBus offscreenBus;
         ChildProcess lockapp({ program }, true, { "DISPLAY=" + lockappServer.display(), "QT_QPA_PLATFORM=xcb" });
-        ChildProcess offscreen({ program }, true, { "QT_QPA_PLATFORM=offscreen" });
+        ChildProcess offscreen({ program }, true,
+                               { "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=" + offscreenBus.address() });
         ChildProcess xclock({ "xclock", "-analog", "-update", "1", "-geometry", "240x320+0+0" }, false,
                             { "DISPLAY=" + xclockServer.display() });
         lockapp.expect("pix over!\n", 0);
         offscreen.expect("pix over!\n", 0);
         waitIdle(lockapp.pid());
         waitIdle(offscreen.pid());
-        raiseWithDisplayOn({ &lockapp, &offscreen });
+        raiseWithDisplayOn({ &lockapp, &offscreen }, { &offscreenBus });
         std::this_thread::sleep_for(1500ms);
 
         const std::vector<pid_t> pids = { lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid(),

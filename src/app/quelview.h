@@ -4,6 +4,7 @@
 #include "app/secondticker.h"
 #include "platform/qcstring.h"
 #include "clock/cachedtextline.h"
+#include "clock/glyphsettext.h"
 #include "platform/zwidget.h"
 #include "platform/wallclock.h"
 #include "skin/skinloading.h"
@@ -96,7 +97,8 @@ private:
     struct tm* curTime = nullptr;
     struct tm clockReading = {};
     // Shaped text kept between frames for the lines that seldom change; the
-    // digital time changes every second and is drawn as it comes.
+    // digital time changes every second and is placed from glyphs shaped once.
+    GlyphSetText timeLine { QStringLiteral("0123456789:") };
     CachedTextLine dateLine;
     CachedTextLine lunarLine;
     CachedTextLine notifyLine;

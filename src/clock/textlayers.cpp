@@ -12,7 +12,7 @@ void quelView::drawDigital(QPainter& painter)
     applyTextStyle(painter, settings.dcSize, settings.dcColor);
     char text[64];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", curTime->tm_hour, curTime->tm_min, curTime->tm_sec);
-    painter.drawText(settings.dcX, settings.dcY, QString::fromLatin1(text));
+    timeLine.draw(painter, settings.dcX, settings.dcY, QString::fromLatin1(text));
 }
 
 void quelView::drawDate(QPainter& painter)

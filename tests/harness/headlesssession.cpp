@@ -73,8 +73,35 @@ void unlock(ChildProcess& lockapp, size_t from)
     probeDie("the lock window did not disappear after five unlocks");
 }
 
+PrivateBus::PrivateBus()
+{
+    m_daemon = std::make_unique<ChildProcess>(
+            std::vector<std::string> { "dbus-daemon", "--session", "--nofork", "--print-address=1" }, true);
+    const auto line = m_daemon->expect("\n", 0);
+    m_address = m_daemon->text().substr(0, line.end - 1);
+    m_name = QString::fromStdString("benchprobe-" + std::to_string(m_daemon->pid()));
+    if (!QDBusConnection::connectToBus(QString::fromStdString(m_address), m_name).isConnected())
+        probeDie("cannot connect to the private bus at " + m_address);
+}
+
+PrivateBus::~PrivateBus()
+{
+    QDBusConnection::disconnectFromBus(m_name);
+}
+
+QDBusConnection PrivateBus::connection() const
+{
+    return QDBusConnection(m_name);
+}
+
 void sendSystemMessage(const char* message)
 {
     if (!QCopChannel::send("EZX/System", message))
         probeDie(std::string("cannot send ") + message + " on the session bus");
+}
+
+void sendSystemMessage(const char* message, const QDBusConnection& bus)
+{
+    if (!QCopChannel::send(bus, "EZX/System", message, QByteArray()))
+        probeDie(std::string("cannot send ") + message + " on a private bus");
 }

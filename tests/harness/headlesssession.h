@@ -2,6 +2,8 @@
 
 #include "harness/childprocess.h"
 
+#include <QDBusConnection>
+
 #include <memory>
 #include <string>
 
@@ -33,5 +35,23 @@ bool hiddenWithin(std::chrono::milliseconds timeout);
 void unlock(ChildProcess& lockapp, size_t from);
 // How many times a Return/star pair had to be typed again.
 int unlockRetries();
-// One message on "EZX/System" on the session bus.
+// A session bus of its own (dbus-daemon); ends with the object. One lock
+// screen runs per bus, so a second lockapp measured beside the first needs one.
+class PrivateBus
+{
+public:
+    PrivateBus();
+    ~PrivateBus();
+    // For DBUS_SESSION_BUS_ADDRESS.
+    const std::string& address() const { return m_address; }
+    QDBusConnection connection() const;
+
+private:
+    std::unique_ptr<ChildProcess> m_daemon;
+    std::string m_address;
+    QString m_name;
+};
+
+// One message on "EZX/System" on the session bus, or on `bus`.
 void sendSystemMessage(const char* message);
+void sendSystemMessage(const char* message, const QDBusConnection& bus);
