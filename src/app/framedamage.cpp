@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -32,12 +33,13 @@ void FrameDamage::reset()
     m_shown = QImage();
 }
 
-QRegion FrameDamage::difference(const QImage& a, const QImage& b)
+QRegion FrameDamage::difference(const QImage& a, const QImage& b, const QRect& skip)
 {
     if (a.size() != b.size() || a.format() != b.format() || a.depth() != 32)
         return a.rect();
     QRegion changed;
     const int width = a.width();
+    const QRect skipped = skip & a.rect();
     int runTop = -1;
     int runLeft = width;
     int runRight = -1;
@@ -48,19 +50,41 @@ QRegion FrameDamage::difference(const QImage& a, const QImage& b)
         runLeft = width;
         runRight = -1;
     };
+    // The first and last differing pixel of [from, to) of a row, if any.
+    const auto differing = [](const quint32* rowA, const quint32* rowB, int from, int to, int& left, int& right) {
+        if (from >= to || std::memcmp(rowA + from, rowB + from, size_t(to - from) * sizeof(quint32)) == 0)
+            return false;
+        left = from;
+        while (rowA[left] == rowB[left])
+            ++left;
+        right = to - 1;
+        while (rowA[right] == rowB[right])
+            --right;
+        return true;
+    };
     for (int y = 0; y < a.height(); ++y) {
         const auto* rowA = reinterpret_cast<const quint32*>(a.constScanLine(y));
         const auto* rowB = reinterpret_cast<const quint32*>(b.constScanLine(y));
-        if (std::memcmp(rowA, rowB, size_t(width) * sizeof(quint32)) == 0) {
+        int left = width;
+        int right = -1;
+        if (y < skipped.top() || y > skipped.bottom() || skipped.isEmpty()) {
+            differing(rowA, rowB, 0, width, left, right);
+        } else {
+            // Left and right of the skipped part.
+            int l = 0, r = 0;
+            if (differing(rowA, rowB, 0, skipped.left(), l, r)) {
+                left = l;
+                right = r;
+            }
+            if (differing(rowA, rowB, skipped.right() + 1, width, l, r)) {
+                left = std::min(left, l);
+                right = std::max(right, r);
+            }
+        }
+        if (right < 0) {
             closeRun(y);
             continue;
         }
-        int left = 0;
-        while (rowA[left] == rowB[left])
-            ++left;
-        int right = width - 1;
-        while (rowA[right] == rowB[right])
-            --right;
         if (runTop < 0)
             runTop = y;
         runLeft = std::min(runLeft, left);
@@ -72,7 +96,11 @@ QRegion FrameDamage::difference(const QImage& a, const QImage& b)
 
 QRegion FrameDamage::framePainted(const QImage& frame, const QRegion& painted)
 {
-    const QRegion changed = m_shown.isNull() ? QRegion(frame.rect()) : difference(frame, m_shown);
+    // A tick's repaint of one rectangle shows the frame there whatever it
+    // changed: only the rest of the window is compared. A larger repaint is
+    // compared whole, to learn where frames change.
+    const QRect skip = painted.rectCount() == 1 && !painted.contains(frame.rect()) ? painted.boundingRect() : QRect();
+    const QRegion changed = m_shown.isNull() ? QRegion(frame.rect()) : difference(frame, m_shown, skip);
     // What changed from one frame to the next, not from an unknown window.
     if (!m_shown.isNull()) {
         for (const QRect& r : changed)

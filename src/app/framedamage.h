@@ -24,8 +24,9 @@ public:
     void reset();
 
     // The rows and columns where two images of one size and format differ,
-    // as a few rectangles; all of `a` when they cannot be compared.
-    static QRegion difference(const QImage& a, const QImage& b);
+    // as a few rectangles; all of `a` when they cannot be compared. Pixels
+    // inside `skip` are not compared.
+    static QRegion difference(const QImage& a, const QImage& b, const QRect& skip = QRect());
 
 private:
     QImage m_shown;

@@ -34,22 +34,38 @@ private slots:
 void tst_FrameDamage::difference_data()
 {
     QTest::addColumn<QList<QPoint>>("changed");
+    QTest::addColumn<QRect>("skip");
     QTest::addColumn<QRegion>("expected");
 
-    QTest::newRow("nothing") << QList<QPoint>() << QRegion();
-    QTest::newRow("one pixel") << QList<QPoint> { { 17, 40 } } << QRegion(17, 40, 1, 1);
-    QTest::newRow("the corners of a run") << QList<QPoint> { { 0, 0 }, { 239, 1 } } << QRegion(0, 0, 240, 2);
-    QTest::newRow("the last pixel") << QList<QPoint> { { 239, 319 } } << QRegion(239, 319, 1, 1);
+    QTest::newRow("nothing") << QList<QPoint>() << QRect() << QRegion();
+    QTest::newRow("one pixel") << QList<QPoint> { { 17, 40 } } << QRect() << QRegion(17, 40, 1, 1);
+    QTest::newRow("the corners of a run") << QList<QPoint> { { 0, 0 }, { 239, 1 } } << QRect() << QRegion(0, 0, 240, 2);
+    QTest::newRow("the last pixel") << QList<QPoint> { { 239, 319 } } << QRect() << QRegion(239, 319, 1, 1);
     // Rows apart: two rectangles, not their bounding box.
-    QTest::newRow("two runs") << QList<QPoint> { { 10, 10 }, { 12, 11 }, { 200, 300 } }
+    QTest::newRow("two runs") << QList<QPoint> { { 10, 10 }, { 12, 11 }, { 200, 300 } } << QRect()
                               << (QRegion(10, 10, 3, 2) + QRegion(200, 300, 1, 1));
+    // A part left out of the comparison: what changed there is not seen,
+    // what changed beside, above or below it is, up to its very edge.
+    const QRect skip(50, 100, 100, 50);
+    QTest::newRow("inside the skipped part") << QList<QPoint> { { 50, 100 }, { 149, 149 }, { 90, 120 } } << skip
+                                             << QRegion();
+    QTest::newRow("just left and right of it") << QList<QPoint> { { 49, 120 }, { 150, 120 } } << skip
+                                               << QRegion(49, 120, 102, 1);
+    QTest::newRow("just above and below it") << QList<QPoint> { { 100, 99 }, { 100, 150 } } << skip
+                                             << (QRegion(100, 99, 1, 1) + QRegion(100, 150, 1, 1));
+    QTest::newRow("beside it and inside it") << QList<QPoint> { { 0, 100 }, { 60, 100 } } << skip << QRegion(0, 100, 1, 1);
+    QTest::newRow("skipped part at the edges") << QList<QPoint> { { 0, 10 }, { 239, 10 }, { 5, 0 } }
+                                               << QRect(0, 0, 240, 20) << QRegion();
+    QTest::newRow("skipped part beyond the image") << QList<QPoint> { { 239, 319 }, { 0, 0 } }
+                                                   << QRect(100, 300, 500, 500) << QRegion(0, 0, 1, 1);
 }
 
 void tst_FrameDamage::difference()
 {
     QFETCH(QList<QPoint>, changed);
+    QFETCH(QRect, skip);
     QFETCH(QRegion, expected);
-    QCOMPARE(FrameDamage::difference(withPixels(frame(), changed), frame()), expected);
+    QCOMPARE(FrameDamage::difference(withPixels(frame(), changed), frame(), skip), expected);
 }
 
 void tst_FrameDamage::windowEndsUpShowingTheFrame_data()
@@ -62,6 +78,7 @@ void tst_FrameDamage::windowEndsUpShowingTheFrame_data()
     QTest::newRow("painted all") << QRegion(0, 0, 240, 320) << QRegion();
     QTest::newRow("painted half of it") << QRegion(0, 0, 240, 200) << QRegion(5, 300, 1, 1);
     QTest::newRow("painted elsewhere") << QRegion(0, 0, 1, 1) << change;
+    QTest::newRow("painted round one of them") << QRegion(90, 90, 20, 20) << QRegion(5, 300, 1, 1);
 }
 
 void tst_FrameDamage::windowEndsUpShowingTheFrame()
