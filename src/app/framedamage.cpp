@@ -107,14 +107,17 @@ QRegion FrameDamage::framePainted(const QImage& frame, const QRegion& painted)
             m_changing += r.adjusted(-ChangeMargin, -ChangeMargin, ChangeMargin, ChangeMargin);
     }
     const QRegion left = changed - painted;
-    if (left.isEmpty()) {
-        // The window shows the frame everywhere now.
-        m_shown = frame;
-        return {};
-    }
-    // Only the painted part shows the new frame; the rest shows what it did.
-    if (m_shown.isNull()) {
-        m_shown = frame;
+    // A copy of what the window shows now, never sharing the frame's pixels:
+    // the caller composes the next frame into the same image.
+    if (m_shown.isNull() || (left.isEmpty() && painted.contains(frame.rect()))) {
+        m_shown = frame.copy();
+    } else if (m_shown.size() == frame.size() && m_shown.format() == frame.format() && frame.depth() == 32) {
+        // Only the painted part shows the new frame; the rest shows what it did.
+        for (const QRect& r : painted & frame.rect()) {
+            const size_t bytes = size_t(r.width()) * sizeof(quint32);
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                std::memcpy(m_shown.scanLine(y) + r.left() * 4, frame.constScanLine(y) + r.left() * 4, bytes);
+        }
     } else {
         QPainter shown(&m_shown);
         shown.setClipRegion(painted);

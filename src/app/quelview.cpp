@@ -141,21 +141,29 @@ void quelView::composeFrame()
 {
     // A change of the time zone (or of its file) shows from this frame on.
     tzset();
-    canvas = bgPixmap;
-    // An assigned pixmap shares its data until written; detach so that
-    // drawing never alters the background. Not a null one: after a failed
-    // load it holds an empty image, and the toolkit's detach() of a shared
-    // empty image dereferences a null pointer. Nothing draws on it anyway.
-    if (!canvas.isNull())
-        canvas.detach();
     // With no background there is nothing to draw on; the layers still run
     // (they read the clock and write their lines) into a sink that is thrown away.
     QPicture discarded;
     QPainter painter;
-    if (!canvas.isNull())
-        painter.begin(&canvas);
-    else
+    if (bgPixmap.isNull()) {
+        canvas = bgPixmap;
         painter.begin(&discarded);
+    } else if (canvas.isDetached() && canvasBackground == bgPixmap.cacheKey()) {
+        // The canvas of the last frame, held by nothing else: the background
+        // is copied over it in place, which keeps its memory and its paint
+        // engine from frame to frame.
+        painter.begin(&canvas);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(0, 0, bgPixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        // A copy of its own: an assigned pixmap shares its data until written,
+        // and drawing must never alter the background.
+        canvas = bgPixmap;
+        canvas.detach();
+        canvasBackground = bgPixmap.cacheKey();
+        painter.begin(&canvas);
+    }
     drawAnalog(painter);
     drawDigital(painter);
     drawDate(painter);

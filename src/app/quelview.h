@@ -94,6 +94,8 @@ private:
     QPixmap clockPixmap;
     QPixmap centerPixmap;
     QPixmap canvas;
+    // The background the canvas was first copied from.
+    qint64 canvasBackground = 0;
     struct tm* curTime = nullptr;
     struct tm clockReading = {};
     // Shaped text kept between frames for the lines that seldom change; the

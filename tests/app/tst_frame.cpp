@@ -20,6 +20,8 @@ private slots:
     void smallerBackgroundGivesSmallerFrame();
     void missingBackgroundGivesNoFrame();
     void windowShowsThroughTransparentBackground();
+    void nextFrameLeavesNothingOfTheLast_data();
+    void nextFrameLeavesNothingOfTheLast();
 
 private:
     struct Window
@@ -148,6 +150,56 @@ void tst_Frame::windowShowsThroughTransparentBackground()
     const QImage shown = window->view->grab().toImage();
     QCOMPARE(shown.pixelColor(20, 20), window->view->palette().color(QPalette::Window));
     QCOMPARE(shown.pixelColor(220, 20), QColor(QRgb(Background)));
+}
+
+void tst_Frame::nextFrameLeavesNothingOfTheLast_data()
+{
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("next");
+
+    QTest::newRow("opaque, a second later") << false << QByteArray("2026-03-07 10:08:42") << QByteArray("2026-03-07 10:08:43");
+    QTest::newRow("opaque, hands across the face") << false << QByteArray("2026-03-07 10:08:42")
+                                                   << QByteArray("2026-03-07 03:47:17");
+    QTest::newRow("opaque, the date turns") << false << QByteArray("2026-12-31 23:59:59") << QByteArray("2027-01-01 00:00:00");
+    QTest::newRow("half transparent, hands across the face") << true << QByteArray("2026-03-07 10:08:42")
+                                                             << QByteArray("2026-03-07 03:47:17");
+}
+
+// Frames after the first are composed over the last one in the same canvas:
+// each must be the frame a new window composes at that time, pixel for pixel.
+void tst_Frame::nextFrameLeavesNothingOfTheLast()
+{
+    QFETCH(bool, transparent);
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, next);
+
+    const auto openWindow = [transparent] {
+        auto window = std::make_unique<Window>();
+        window->folder.writeHandProbe(QSize(240, 320), QSize(100, 100), QSize(21, 21));
+        if (transparent) {
+            // The left half clear, the right half opaque.
+            QImage background(240, 320, QImage::Format_ARGB32);
+            background.fill(Qt::transparent);
+            for (int y = 0; y < background.height(); ++y)
+                for (int x = 120; x < background.width(); ++x)
+                    background.setPixel(x, y, Background);
+            if (!background.save(window->folder.path() + QStringLiteral("/skin/classic/back.png")))
+                return std::unique_ptr<Window>();
+        }
+        window->view = std::make_unique<quelView>(window->folder.programPath());
+        return window;
+    };
+    FixedClock clock(first.constData());
+    auto reused = openWindow();
+    QVERIFY(reused);
+    const QImage before = frame(*reused->view);
+    FixedClock::set(FixedClock::utcSeconds(next.constData()));
+    const QImage after = frame(*reused->view);
+    auto fresh = openWindow();
+    QVERIFY(fresh);
+    QCOMPARE(after, frame(*fresh->view));
+    QVERIFY(after != before);
 }
 
 QTEST_MAIN(tst_Frame)

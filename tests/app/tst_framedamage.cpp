@@ -29,6 +29,8 @@ private slots:
     void windowEndsUpShowingTheFrame_data();
     void windowEndsUpShowingTheFrame();
     void tickRegionCoversWhatChanged();
+    void keepsNoShareOfTheFrame_data();
+    void keepsNoShareOfTheFrame();
 };
 
 void tst_FrameDamage::difference_data()
@@ -117,6 +119,43 @@ void tst_FrameDamage::tickRegionCoversWhatChanged()
     // Never beyond the window.
     damage.expectChanges(QRect(-50, -50, 1000, 1000));
     QCOMPARE(damage.tickRegion(window), QRegion(window));
+}
+
+void tst_FrameDamage::keepsNoShareOfTheFrame_data()
+{
+    QTest::addColumn<QRegion>("painted");
+
+    QTest::newRow("all") << QRegion(0, 0, 240, 320);
+    QTest::newRow("a tick's rectangle") << QRegion(90, 90, 20, 20);
+    QTest::newRow("two rectangles") << (QRegion(90, 90, 20, 20) + QRegion(0, 300, 10, 10));
+    QTest::newRow("nothing of what changed") << QRegion(0, 0, 1, 1);
+}
+
+// The lock window composes each frame into the image of the last one; what
+// the window is known to show must be a copy, so that the image is not
+// shared (and copied again) when the next frame is drawn into it, and so
+// that drawing it does not alter what is known to be shown.
+void tst_FrameDamage::keepsNoShareOfTheFrame()
+{
+    QFETCH(QRegion, painted);
+
+    FrameDamage damage;
+    QImage canvas = frame();
+    damage.framePainted(canvas, QRegion(0, 0, 240, 320));
+    QVERIFY(canvas.isDetached());
+
+    // The next frame, drawn into the same image.
+    const QRgb* const pixels = reinterpret_cast<const QRgb*>(canvas.constBits());
+    canvas.setPixel(100, 100, 0xffff0000);
+    canvas.setPixel(5, 300, 0xffff0000);
+    QCOMPARE(reinterpret_cast<const QRgb*>(canvas.constBits()), pixels);
+    const QRegion left = damage.framePainted(canvas, painted);
+    QVERIFY(canvas.isDetached());
+    QCOMPARE(left, (QRegion(100, 100, 1, 1) + QRegion(5, 300, 1, 1)) - painted);
+    if (!left.isEmpty())
+        QCOMPARE(damage.framePainted(canvas, left), QRegion());
+    // Now the window shows the frame everywhere.
+    QCOMPARE(damage.framePainted(canvas, QRegion(0, 0, 1, 1)), QRegion());
 }
 
 QTEST_GUILESS_MAIN(tst_FrameDamage)
