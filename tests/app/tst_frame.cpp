@@ -22,6 +22,7 @@ private slots:
     void windowShowsThroughTransparentBackground();
     void nextFrameLeavesNothingOfTheLast_data();
     void nextFrameLeavesNothingOfTheLast();
+    void previewKeepsItsPixelsAfterTheNextFrame();
 
 private:
     struct Window
@@ -200,6 +201,20 @@ void tst_Frame::nextFrameLeavesNothingOfTheLast()
     QVERIFY(fresh);
     QCOMPARE(after, frame(*fresh->view));
     QVERIFY(after != before);
+}
+
+// A preview hands out the frame's image; the next frame, composed in the same
+// canvas, must not change it.
+void tst_Frame::previewKeepsItsPixelsAfterTheNextFrame()
+{
+    FixedClock clock("2026-03-07 10:08:42");
+    auto window = open();
+    const QImage first = window->view->previewFrame(false);
+    const QImage firstCopy = first.copy();
+    FixedClock::set(FixedClock::utcSeconds("2026-03-07 03:47:17"));
+    const QImage second = window->view->previewFrame(true);
+    QCOMPARE(first, firstCopy);
+    QVERIFY(second != first);
 }
 
 QTEST_MAIN(tst_Frame)
