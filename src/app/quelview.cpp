@@ -129,11 +129,10 @@ void quelView::midKeyTimeOut()
 void quelView::timerEvent(QTimerEvent* e)
 {
     // Only the part of the window where frames change is repainted; the
-    // frame is composed whole all the same. Painted at once rather than
-    // through a posted update request, which would wake the event loop a
-    // second time for every frame.
-    if (shown && lcdOn && isVisible())
-        repaint(frameCoversWindow() ? damage.tickRegion(rect()) : QRegion(rect()));
+    // frame is composed whole all the same. Asked for through update(), like
+    // every repaint, so that requests before the paint give one frame.
+    if (shown && lcdOn)
+        update(frameCoversWindow() ? damage.tickRegion(rect()) : QRegion(rect()));
     ticker.onTimer(e->timerId());
 }
 
