@@ -21,6 +21,15 @@ private slots:
 };
 
 namespace {
+// A bridge log writing its verbose lines and its complaints into strings.
+struct CapturedLog
+{
+    QString verbose;
+    QString errors;
+    QTextStream out { &verbose };
+    QTextStream err { &errors };
+    BridgeLog log { &out, err };
+};
 // A script of events: "off", "on" or "lock", separated by blanks.
 void play(DisplayRelay& relay, const QString& script)
 {
@@ -58,11 +67,10 @@ void tst_Bridge::relaySendsChangesOnly()
 {
     QFETCH(QString, events);
     QFETCH(QStringList, sent);
-    QString verbose;
-    QString errors;
-    QTextStream out(&verbose);
-    QTextStream err(&errors);
-    BridgeLog log(&out, err);
+    CapturedLog captured;
+    BridgeLog& log = captured.log;
+    const QString& verbose = captured.verbose;
+    const QString& errors = captured.errors;
     QStringList actual;
     DisplayRelay relay(log, [&actual](const QByteArray& message) {
         actual << QString::fromLatin1(message);
@@ -77,11 +85,10 @@ void tst_Bridge::relaySendsChangesOnly()
 
 void tst_Bridge::relayRetriesAfterAFailedSend()
 {
-    QString verbose;
-    QString errors;
-    QTextStream out(&verbose);
-    QTextStream err(&errors);
-    BridgeLog log(&out, err);
+    CapturedLog captured;
+    BridgeLog& log = captured.log;
+    const QString& verbose = captured.verbose;
+    const QString& errors = captured.errors;
     QStringList attempts;
     bool busUp = false;
     DisplayRelay relay(log, [&](const QByteArray& message) {
@@ -103,11 +110,9 @@ void tst_Bridge::relayRetriesAfterAFailedSend()
 
 void tst_Bridge::relayRunsTheFollowUpAfterTheSend()
 {
-    QString verbose;
-    QString errors;
-    QTextStream out(&verbose);
-    QTextStream err(&errors);
-    BridgeLog log(&out, err);
+    CapturedLog captured;
+    BridgeLog& log = captured.log;
+    const QString& verbose = captured.verbose;
     QStringList order;
     DisplayRelay relay(log, [&order](const QByteArray& message) {
         order << QString::fromLatin1(message);
