@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -27,8 +29,29 @@ qint64 wallMsAt(ProbeClock::time_point at)
     return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000 - qint64(msBetween(at, steadyNow));
 }
 
+namespace {
+// Children not yet reaped: a probe that gives up ends them, as exit() runs no
+// destructor of the objects that own them.
+std::mutex liveMutex;
+std::set<pid_t> liveChildren;
+
+void setLive(pid_t pid, bool live)
+{
+    std::lock_guard<std::mutex> lock(liveMutex);
+    if (live)
+        liveChildren.insert(pid);
+    else
+        liveChildren.erase(pid);
+}
+} // namespace
+
 void probeDie(const std::string& text)
 {
+    {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        for (pid_t pid : liveChildren)
+            ::kill(pid, SIGTERM);
+    }
     std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
     std::fflush(stdout);
     std::exit(1);
@@ -95,6 +118,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool captureOut
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         probeDie("cannot start " + argv[0] + ": " + std::strerror(rc));
+    setLive(m_pid, true);
     if (captureOutput) {
         ::close(pipeFds[1]);
         m_fd = pipeFds[0];
@@ -190,8 +214,10 @@ long ChildProcess::reap(int* status)
 {
     int ignored = 0;
     struct rusage usage = {};
-    if (::wait4(m_pid, status ? status : &ignored, 0, &usage) == m_pid)
+    if (::wait4(m_pid, status ? status : &ignored, 0, &usage) == m_pid) {
         m_reaped = true;
+        setLive(m_pid, false);
+    }
     return usage.ru_maxrss;
 }
 
