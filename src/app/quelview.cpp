@@ -201,16 +201,16 @@ void quelView::initImg()
 
 void quelView::takeSettings(SkinSettingsRead read)
 {
-    settings = read.settings;
-    skinDir = read.folder;
+    settings = std::move(read.settings);
+    skinDir = std::move(read.folder);
     configReader = std::move(read.reader);
 }
 
 void quelView::takeImages(SkinImages images)
 {
-    bgPixmap = images.background;
-    clockPixmap = images.face;
-    centerPixmap = images.cap;
+    bgPixmap = std::move(images.background);
+    clockPixmap = std::move(images.face);
+    centerPixmap = std::move(images.cap);
     clockX = images.placement.clockX;
     clockY = images.placement.clockY;
     centerX = images.placement.centerX;

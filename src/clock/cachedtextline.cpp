@@ -1,6 +1,7 @@
 #include "clock/cachedtextline.h"
 
-#include <QPaintDevice>
+#include "clock/textshaping.h"
+
 #include <QPainter>
 #include <QTextLayout>
 
@@ -19,34 +20,11 @@ bool CachedTextLine::layoutDrawsAsDrawText(const QString& text)
     return true;
 }
 
-void CachedTextLine::prepare(const QPainter& painter, const QString& text)
+void CachedTextLine::prepare(const ShapingSetting& setting, const QString& text)
 {
     m_text = text;
-    m_font = painter.font();
-    m_direction = painter.layoutDirection();
-    m_dpiX = painter.device()->logicalDpiX();
-    m_dpiY = painter.device()->logicalDpiY();
-
-    // The painter's font is already resolved for its device; the layout
-    // shapes with it as drawText would: in the painter's direction (a painter
-    // on a pixmap takes it from the text itself), on one unbroken line.
-    m_layout = std::make_unique<QTextLayout>(text, m_font);
-    QTextOption option;
-    option.setTextDirection(m_direction);
-    option.setWrapMode(QTextOption::NoWrap);
-    m_layout->setTextOption(option);
-    // Without the cache the layout throws its glyphs away after endLayout()
-    // and would shape again at every draw.
-    m_layout->setCacheEnabled(true);
-    m_layout->beginLayout();
-    QTextLine line = m_layout->createLine();
-    if (line.isValid()) {
-        line.setNumColumns(int(text.size()));
-        // The baseline at the layout's origin: drawing at (x, y) then puts it
-        // at y exactly, as drawText does.
-        line.setPosition(QPointF(0, -line.ascent()));
-    }
-    m_layout->endLayout();
+    m_setting = setting;
+    m_layout = layOutAsDrawText(text, setting);
 }
 
 void CachedTextLine::draw(QPainter& painter, int x, int y, const QString& text)
@@ -58,10 +36,9 @@ void CachedTextLine::draw(QPainter& painter, int x, int y, const QString& text)
         painter.drawText(x, y, text);
         return;
     }
-    const QPaintDevice* device = painter.device();
-    m_reused = m_layout && text == m_text && painter.font() == m_font && painter.layoutDirection() == m_direction
-        && device->logicalDpiX() == m_dpiX && device->logicalDpiY() == m_dpiY;
+    const ShapingSetting setting = ShapingSetting::of(painter);
+    m_reused = m_layout && text == m_text && setting == m_setting;
     if (!m_reused)
-        prepare(painter, text);
+        prepare(setting, text);
     m_layout->draw(&painter, QPointF(x, y));
 }

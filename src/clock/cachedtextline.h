@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFont>
+#include "clock/textshaping.h"
+
 #include <QString>
 
 #include <memory>
@@ -35,13 +36,10 @@ public:
     static bool layoutDrawsAsDrawText(const QString& text);
 
 private:
-    void prepare(const QPainter& painter, const QString& text);
+    void prepare(const ShapingSetting& setting, const QString& text);
 
     QString m_text;
-    QFont m_font;
-    Qt::LayoutDirection m_direction = Qt::LayoutDirectionAuto;
-    int m_dpiX = 0;
-    int m_dpiY = 0;
+    ShapingSetting m_setting;
     std::unique_ptr<QTextLayout> m_layout;
     bool m_reused = false;
 };

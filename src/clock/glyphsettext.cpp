@@ -1,6 +1,5 @@
 #include "clock/glyphsettext.h"
 
-#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
@@ -10,17 +9,15 @@ GlyphSetText::GlyphSetText(const QString& characters)
 {
 }
 
-void GlyphSetText::prepare(const QPainter& painter)
+void GlyphSetText::prepare(const ShapingSetting& setting)
 {
-    m_font = painter.font();
-    m_direction = painter.layoutDirection();
-    m_dpiX = painter.device()->logicalDpiX();
-    m_dpiY = painter.device()->logicalDpiY();
+    m_setting = setting;
     m_prepared = true;
     m_glyphs.clear();
     m_run = QGlyphRun();
     // Decorations and right-to-left text are left to drawText.
-    if (m_direction == Qt::RightToLeft || m_font.underline() || m_font.overline() || m_font.strikeOut())
+    const QFont& font = setting.font;
+    if (setting.direction == Qt::RightToLeft || font.underline() || font.overline() || font.strikeOut())
         return;
 
     // Every ordered pair of the characters, each pair starting at an even
@@ -32,21 +29,11 @@ void GlyphSetText::prepare(const QPainter& painter)
             probe += b;
         }
     }
-    // Shaped as drawText shapes a line (see CachedTextLine).
-    QTextLayout layout(probe, m_font);
-    QTextOption option;
-    option.setTextDirection(m_direction);
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (!line.isValid())
+    const auto layout = layOutAsDrawText(probe, setting);
+    if (layout->lineCount() != 1)
         return;
-    line.setNumColumns(int(probe.size()));
-    line.setPosition(QPointF(0, -line.ascent()));
-    layout.endLayout();
 
-    const QList<QGlyphRun> runs = layout.glyphRuns();
+    const QList<QGlyphRun> runs = layout->glyphRuns();
     // One font for all, one glyph per character.
     if (runs.size() != 1 || runs[0].glyphIndexes().size() != probe.size())
         return;
@@ -87,10 +74,9 @@ void GlyphSetText::draw(QPainter& painter, int x, int y, const QString& text)
     m_drewFromGlyphs = false;
     if (text.isEmpty() || !painter.isActive())
         return;
-    const QPaintDevice* device = painter.device();
-    if (!m_prepared || painter.font() != m_font || painter.layoutDirection() != m_direction
-        || device->logicalDpiX() != m_dpiX || device->logicalDpiY() != m_dpiY)
-        prepare(painter);
+    const ShapingSetting setting = ShapingSetting::of(painter);
+    if (!m_prepared || setting != m_setting)
+        prepare(setting);
     // Only the raster engine is known to give drawText's pixels from glyphs;
     // other devices (a recording, a printer) also keep the text itself, which
     // glyphs alone would lose.

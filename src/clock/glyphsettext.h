@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFont>
+#include "clock/textshaping.h"
+
 #include <QGlyphRun>
 #include <QHash>
 #include <QString>
@@ -37,14 +38,11 @@ private:
         qreal advance;
     };
 
-    void prepare(const QPainter& painter);
+    void prepare(const ShapingSetting& setting);
     bool placeable(const QString& text) const;
 
     QString m_characters;
-    QFont m_font;
-    Qt::LayoutDirection m_direction = Qt::LayoutDirectionAuto;
-    int m_dpiX = 0;
-    int m_dpiY = 0;
+    ShapingSetting m_setting;
     bool m_prepared = false;
     // Empty when the characters cannot be placed glyph by glyph in this font.
     QHash<char16_t, Glyph> m_glyphs;
