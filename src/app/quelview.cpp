@@ -58,7 +58,7 @@ void quelView::readClock()
 {
     const time_t now = wallClock.now();
     // Into the window's own record: the C library's localtime() checks the
-    // time-zone file at every call, composeFrame() has it checked once a frame.
+    // time-zone file at every call; zoneWatch has it read when it changes.
     curTime = localtime_r(&now, &clockReading);
     if (!curTime) {
         // A clock beyond what the C library can break down: show the epoch
@@ -138,8 +138,6 @@ void quelView::timerEvent(QTimerEvent* e)
 
 void quelView::composeFrame()
 {
-    // A change of the time zone (or of its file) shows from this frame on.
-    tzset();
     // With no background there is nothing to draw on; the layers still run
     // (they read the clock and write their lines) into a sink that is thrown away.
     QPicture discarded;

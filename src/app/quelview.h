@@ -6,6 +6,7 @@
 #include "clock/cachedtextline.h"
 #include "clock/glyphsettext.h"
 #include "platform/zwidget.h"
+#include "platform/timezonewatch.h"
 #include "platform/wallclock.h"
 #include "skin/skinloading.h"
 #include "skin/skinsettings.h"
@@ -106,4 +107,6 @@ private:
     CachedTextLine notifyLine;
     SecondTicker ticker;
     FrameDamage damage;
+    // The layers read the local time with the zone this keeps current.
+    TimeZoneWatch zoneWatch;
 };

@@ -1,0 +1,113 @@
+#include "platform/timezonewatch.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+// A zone file laid out as on a system: etc/localtime links to a file in
+// zoneinfo/. The watch's reload records what the zone file holds when it is
+// called, so a row sees both that it was called and that it came after the
+// change.
+class tst_TimeZoneWatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsTheZoneAgainAfterEachChange_data();
+    void readsTheZoneAgainAfterEachChange();
+    void leavesTheZoneAloneWhileNothingChanges();
+
+private:
+    static void write(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    }
+};
+
+enum class Change { LinkReplaced, TargetRewritten, TargetReplaced, RemovedAndMadeAgain };
+Q_DECLARE_METATYPE(Change)
+
+void tst_TimeZoneWatch::readsTheZoneAgainAfterEachChange_data()
+{
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QByteArray>("zoneAfter");
+    QTest::newRow("the zone set: link replaced") << Change::LinkReplaced << QByteArray("Berlin");
+    QTest::newRow("zone data rewritten in place") << Change::TargetRewritten << QByteArray("Athens v2");
+    QTest::newRow("zone data replaced by an update") << Change::TargetReplaced << QByteArray("Athens v3");
+    QTest::newRow("link removed, made again") << Change::RemovedAndMadeAgain << QByteArray("Berlin");
+}
+
+void tst_TimeZoneWatch::readsTheZoneAgainAfterEachChange()
+{
+    QFETCH(Change, change);
+    QFETCH(QByteArray, zoneAfter);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath("etc"));
+    QVERIFY(QDir(root.path()).mkpath("zoneinfo"));
+    const QString athens = root.filePath("zoneinfo/Athens");
+    const QString berlin = root.filePath("zoneinfo/Berlin");
+    const QString zoneFile = root.filePath("etc/localtime");
+    write(athens, "Athens");
+    write(berlin, "Berlin");
+    QVERIFY(QFile::link(athens, zoneFile));
+
+    QList<QByteArray> reads;
+    TimeZoneWatch watch(zoneFile, [&] { reads << read(zoneFile); });
+
+    switch (change) {
+    case Change::LinkReplaced: {
+        const QString fresh = root.filePath("etc/localtime.new");
+        QVERIFY(QFile::link(berlin, fresh));
+        QVERIFY(std::rename(fresh.toLocal8Bit().constData(), zoneFile.toLocal8Bit().constData()) == 0);
+        break;
+    }
+    case Change::TargetRewritten:
+        write(athens, "Athens v2");
+        break;
+    case Change::TargetReplaced: {
+        const QString fresh = athens + ".new";
+        write(fresh, "Athens v3");
+        QVERIFY(std::rename(fresh.toLocal8Bit().constData(), athens.toLocal8Bit().constData()) == 0);
+        break;
+    }
+    case Change::RemovedAndMadeAgain:
+        QVERIFY(QFile::remove(zoneFile));
+        QVERIFY(QFile::link(berlin, zoneFile));
+        break;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!reads.isEmpty() && reads.last() == zoneAfter, 5000);
+
+    // The watch follows the file now in place: rewriting it is seen too.
+    const QString target = QFileInfo(zoneFile).symLinkTarget();
+    write(target, "rewritten");
+    QTRY_VERIFY_WITH_TIMEOUT(reads.last() == "rewritten", 5000);
+}
+
+void tst_TimeZoneWatch::leavesTheZoneAloneWhileNothingChanges()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString zoneFile = root.filePath("localtime");
+    write(zoneFile, "Athens");
+    int reads = 0;
+    TimeZoneWatch watch(zoneFile, [&] { ++reads; });
+    // Reading the file, as the C library does, is no change.
+    QCOMPARE(read(zoneFile), QByteArray("Athens"));
+    QTest::qWait(300);
+    QCOMPARE(reads, 0);
+}
+
+QTEST_GUILESS_MAIN(tst_TimeZoneWatch)
+#include "tst_timezonewatch.moc"
