@@ -2,6 +2,8 @@
 
 #include "clock/textshaping.h"
 
+#include <QGlyphRun>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -41,5 +43,8 @@ private:
     QString m_text;
     ShapingSetting m_setting;
     std::unique_ptr<QTextLayout> m_layout;
+    // The layout's glyphs with their places (and the font's lines), drawn
+    // on the raster engine through the path the time's glyphs take.
+    QList<QGlyphRun> m_runs;
     bool m_reused = false;
 };

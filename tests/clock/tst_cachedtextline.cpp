@@ -14,6 +14,8 @@ class tst_CachedTextLine : public QObject
 private slots:
     void matchesDrawText_data();
     void matchesDrawText();
+    void decoratedFontMatchesDrawText_data();
+    void decoratedFontMatchesDrawText();
     void layoutFollowsTextFontAndDevice();
     void megabyteLineIsShapedOnce();
 };
@@ -29,11 +31,17 @@ QImage canvas(QSize size = QSize(240, 320))
     return image;
 }
 
-QImage drawn(bool cached, const QString& text, int size, QPoint at, CachedTextLine* line = nullptr)
+QImage drawn(bool cached, const QString& text, int size, QPoint at, CachedTextLine* line = nullptr,
+             void (*decorate)(QFont&) = nullptr)
 {
     QImage image = canvas();
     QPainter painter(&image);
     applyTextStyle(painter, size, QStringLiteral("16777215"));
+    if (decorate) {
+        QFont font = painter.font();
+        decorate(font);
+        painter.setFont(font);
+    }
     if (!cached) {
         painter.drawText(at.x(), at.y(), text);
     } else {
@@ -69,6 +77,7 @@ void tst_CachedTextLine::matchesDrawText_data()
     QTest::newRow("negative place") << QStringLiteral("off the left") << 14 << QPoint(-30, 5);
     QTest::newRow("below the canvas") << QStringLiteral("unseen") << 14 << QPoint(10, 400);
     QTest::newRow("past the right edge") << QString(300, QLatin1Char('x')) << 12 << hint;
+    QTest::newRow("longer than glyphs are kept for") << QString(1500, QLatin1Char('w')) << 12 << hint;
     // Drawn by drawText itself: a layout would break or space these otherwise.
     QTest::newRow("tab") << QStringLiteral("a\tb") << 14 << hint;
     QTest::newRow("line feed") << QStringLiteral("a\nb") << 14 << hint;
@@ -86,6 +95,28 @@ void tst_CachedTextLine::matchesDrawText()
     CachedTextLine line;
     drawn(true, text, size, at, &line);
     QCOMPARE(drawn(true, text, size, at, &line), expected);
+}
+
+using Decoration = void (*)(QFont&);
+Q_DECLARE_METATYPE(Decoration)
+
+void tst_CachedTextLine::decoratedFontMatchesDrawText_data()
+{
+    QTest::addColumn<Decoration>("decorate");
+    QTest::newRow("underline") << Decoration([](QFont& f) { f.setUnderline(true); });
+    QTest::newRow("overline") << Decoration([](QFont& f) { f.setOverline(true); });
+    QTest::newRow("strike-out") << Decoration([](QFont& f) { f.setStrikeOut(true); });
+}
+
+// A font that draws lines of its own, not only glyphs: the glyph runs carry them.
+void tst_CachedTextLine::decoratedFontMatchesDrawText()
+{
+    QFETCH(Decoration, decorate);
+    const QString text = QStringLiteral("Press * to unlock");
+    const QPoint at(20, 150);
+    CachedTextLine line;
+    drawn(true, text, 14, at, &line, decorate);
+    QCOMPARE(drawn(true, text, 14, at, &line, decorate), drawn(false, text, 14, at, nullptr, decorate));
 }
 
 void tst_CachedTextLine::layoutFollowsTextFontAndDevice()
