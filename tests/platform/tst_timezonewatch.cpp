@@ -19,7 +19,6 @@ class tst_TimeZoneWatch : public QObject
 private slots:
     void readsTheZoneAgainAfterEachChange_data();
     void readsTheZoneAgainAfterEachChange();
-    void leavesTheZoneAloneWhileNothingChanges();
 
 private:
     static void write(const QString& path, const QByteArray& bytes)
@@ -93,20 +92,6 @@ void tst_TimeZoneWatch::readsTheZoneAgainAfterEachChange()
     const QString target = QFileInfo(zoneFile).symLinkTarget();
     write(target, "rewritten");
     QTRY_VERIFY_WITH_TIMEOUT(reads.last() == "rewritten", 5000);
-}
-
-void tst_TimeZoneWatch::leavesTheZoneAloneWhileNothingChanges()
-{
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString zoneFile = root.filePath("localtime");
-    write(zoneFile, "Athens");
-    int reads = 0;
-    TimeZoneWatch watch(zoneFile, [&] { ++reads; });
-    // Reading the file, as the C library does, is no change.
-    QCOMPARE(read(zoneFile), QByteArray("Athens"));
-    QTest::qWait(300);
-    QCOMPARE(reads, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_TimeZoneWatch)
