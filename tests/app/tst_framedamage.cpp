@@ -29,6 +29,7 @@ private slots:
     void windowEndsUpShowingTheFrame_data();
     void windowEndsUpShowingTheFrame();
     void tickRegionCoversWhatChanged();
+    void changesInsideATicksRepaintKeepItsRectangle();
     void keepsNoShareOfTheFrame_data();
     void keepsNoShareOfTheFrame();
 };
@@ -113,12 +114,28 @@ void tst_FrameDamage::tickRegionCoversWhatChanged()
     damage.expectChanges(QRect(70, 110, 100, 100));
     damage.framePainted(withPixels(frame(), { { 10, 300 } }), window);
     const QRegion region = damage.tickRegion(window);
-    QVERIFY(region.contains(QRect(70, 110, 100, 100)));
+    QCOMPARE(region.intersected(QRect(70, 110, 100, 100)), QRegion(70, 110, 100, 100));
     QVERIFY(region.contains(QPoint(10, 300)));
     QVERIFY(!region.contains(QPoint(200, 20)));
     // Never beyond the window.
     damage.expectChanges(QRect(-50, -50, 1000, 1000));
     QCOMPARE(damage.tickRegion(window), QRegion(window));
+}
+
+// A tick's repaint shows the frame wherever it changed inside the repainted
+// rectangle: what changed there must not widen the next tick's rectangle.
+void tst_FrameDamage::changesInsideATicksRepaintKeepItsRectangle()
+{
+    FrameDamage damage;
+    const QRect window(0, 0, 240, 320);
+    damage.expectChanges(QRect(70, 110, 100, 100));
+    damage.framePainted(frame(), window);
+    const QRegion tick = damage.tickRegion(window);
+    QCOMPARE(tick, QRegion(70, 110, 100, 100));
+    // At the rectangle's corners, where a margin round a change reaches out of it.
+    const QImage next = withPixels(frame(), { { 70, 110 }, { 169, 209 } });
+    QCOMPARE(damage.framePainted(next, tick), QRegion());
+    QCOMPARE(damage.tickRegion(window), tick);
 }
 
 void tst_FrameDamage::keepsNoShareOfTheFrame_data()
