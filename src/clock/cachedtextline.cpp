@@ -2,7 +2,6 @@
 
 #include "clock/textshaping.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -52,7 +51,7 @@ void CachedTextLine::draw(QPainter& painter, int x, int y, const QString& text)
     // The same glyphs at the same places as the layout's own drawing, without
     // walking its items at every frame; the test compares the two for each
     // kind of text.
-    if (!m_runs.isEmpty() && painter.paintEngine()->type() == QPaintEngine::Raster) {
+    if (!m_runs.isEmpty() && glyphsDrawAsText(painter)) {
         for (const QGlyphRun& run : std::as_const(m_runs))
             painter.drawGlyphRun(QPointF(x, y), run);
         return;

@@ -1,6 +1,5 @@
 #include "clock/glyphsettext.h"
 
-#include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -77,10 +76,7 @@ void GlyphSetText::draw(QPainter& painter, int x, int y, const QString& text)
     const ShapingSetting setting = ShapingSetting::of(painter);
     if (!m_prepared || setting != m_setting)
         prepare(setting);
-    // Only the raster engine is known to give drawText's pixels from glyphs;
-    // other devices (a recording, a printer) also keep the text itself, which
-    // glyphs alone would lose.
-    if (painter.paintEngine()->type() != QPaintEngine::Raster || !placeable(text)) {
+    if (!glyphsDrawAsText(painter) || !placeable(text)) {
         painter.drawText(x, y, text);
         return;
     }

@@ -1,6 +1,7 @@
 #include "clock/textshaping.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -33,4 +34,9 @@ std::unique_ptr<QTextLayout> layOutAsDrawText(const QString& text, const Shaping
     }
     layout->endLayout();
     return layout;
+}
+
+bool glyphsDrawAsText(const QPainter& painter)
+{
+    return painter.paintEngine()->type() == QPaintEngine::Raster;
 }

@@ -26,3 +26,8 @@ struct ShapingSetting
 // resolved) font, in its direction, on one unbroken line whose baseline is
 // at the layout's origin, so that drawing at (x, y) puts it at y exactly.
 std::unique_ptr<QTextLayout> layOutAsDrawText(const QString& text, const ShapingSetting& setting);
+
+// Whether glyphs placed by hand give drawText's pixels on this painter. Only
+// the raster engine is known to; other devices (a recording, a printer) also
+// keep the text itself, which glyphs alone would lose.
+bool glyphsDrawAsText(const QPainter& painter);
