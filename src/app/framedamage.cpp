@@ -105,7 +105,8 @@ QRegion FrameDamage::framePainted(const QImage& frame, const QRegion& painted)
     // A tick's repaint of one rectangle shows the frame there whatever it
     // changed: only the rest of the window is compared. A larger repaint is
     // compared whole, to learn where frames change.
-    const QRect skip = painted.rectCount() == 1 && !covers(painted, frame.rect()) ? painted.boundingRect() : QRect();
+    const bool wholeWindow = covers(painted, frame.rect());
+    const QRect skip = painted.rectCount() == 1 && !wholeWindow ? painted.boundingRect() : QRect();
     const QRegion changed = m_shown.isNull() ? QRegion(frame.rect()) : difference(frame, m_shown, skip);
     // What changed from one frame to the next, not from an unknown window.
     if (!m_shown.isNull()) {
@@ -115,7 +116,7 @@ QRegion FrameDamage::framePainted(const QImage& frame, const QRegion& painted)
     const QRegion left = changed - painted;
     // A copy of what the window shows now, never sharing the frame's pixels:
     // the caller composes the next frame into the same image.
-    if (m_shown.isNull() || (left.isEmpty() && covers(painted, frame.rect()))) {
+    if (m_shown.isNull() || (left.isEmpty() && wholeWindow)) {
         m_shown = frame.copy();
     } else if (m_shown.size() == frame.size() && m_shown.format() == frame.format() && frame.depth() == 32) {
         // Only the painted part shows the new frame; the rest shows what it did.
