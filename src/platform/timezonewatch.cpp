@@ -2,8 +2,6 @@
 
 #include <QFileInfo>
 
-#include <ctime>
-
 TimeZoneWatch::TimeZoneWatch(const QString& zoneFile, std::function<void()> reload, QObject* parent)
     : QObject(parent)
     , m_zoneFile(zoneFile)
@@ -15,11 +13,6 @@ TimeZoneWatch::TimeZoneWatch(const QString& zoneFile, std::function<void()> relo
     watchZoneFile();
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &TimeZoneWatch::zoneFileMayHaveChanged);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &TimeZoneWatch::zoneFileMayHaveChanged);
-}
-
-std::function<void()> TimeZoneWatch::defaultReload()
-{
-    return [] { tzset(); };
 }
 
 void TimeZoneWatch::zoneFileMayHaveChanged()

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <ctime>
 #include <functional>
 
 // Keeps the C library's local time zone current without a check at every
@@ -18,9 +19,7 @@ class TimeZoneWatch : public QObject
 public:
     // zoneFile: the system's zone file; reload: what reads the zone again.
     explicit TimeZoneWatch(const QString& zoneFile = QStringLiteral("/etc/localtime"),
-                           std::function<void()> reload = defaultReload(), QObject* parent = nullptr);
-
-    static std::function<void()> defaultReload();
+                           std::function<void()> reload = &tzset, QObject* parent = nullptr);
 
 private:
     void zoneFileMayHaveChanged();
