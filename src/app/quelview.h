@@ -5,9 +5,9 @@
 #include "platform/qcstring.h"
 #include "clock/cachedtextline.h"
 #include "clock/glyphsettext.h"
-#include "platform/zwidget.h"
 #include "platform/timezonewatch.h"
 #include "platform/wallclock.h"
+#include "platform/zwidget.h"
 #include "skin/skinloading.h"
 #include "skin/skinsettings.h"
 
