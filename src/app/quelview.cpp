@@ -239,22 +239,37 @@ bool quelView::frameCoversWindow() const
     return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= width() && canvas.height() >= height();
 }
 
+void quelView::paintWindowFrame(QPainter& window) const
+{
+    if (!frameCoversWindow()) {
+        // What the toolkit fills a window with before an ordinary paint.
+        window.setCompositionMode(QPainter::CompositionMode_Source);
+        window.fillRect(rect(), palette().brush(QPalette::Window));
+        window.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    // One copy of the whole frame, clipped to the part being repainted.
+    window.drawPixmap(0, 0, canvas);
+}
+
+QImage quelView::windowFrame() const
+{
+    QImage frame(size(), QImage::Format_RGB32);
+    QPainter window(&frame);
+    paintWindowFrame(window);
+    return frame;
+}
+
 void quelView::paintEvent(QPaintEvent* e)
 {
     const DiagnosticBatch frameLines;
     writeDiagnostic("\npaint\n");
     composeFrame();
-    {
+    if (presentsFrames()) {
+        // One copy of the whole frame, of the part being repainted.
+        presentFrame(frameCoversWindow() ? canvas.toImage() : windowFrame(), e->region());
+    } else {
         QPainter window(this);
-        if (!frameCoversWindow()) {
-            // What the toolkit fills a window with before an ordinary paint.
-            window.setCompositionMode(QPainter::CompositionMode_Source);
-            window.fillRect(rect(), palette().brush(QPalette::Window));
-            window.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        }
-        // One copy of the whole frame, clipped by the toolkit to the part
-        // being repainted.
-        window.drawPixmap(0, 0, canvas);
+        paintWindowFrame(window);
     }
     if (frameCoversWindow()) {
         // Where the frame differs from the window beyond the part repainted

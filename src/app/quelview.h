@@ -76,6 +76,10 @@ private:
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
     bool frameCoversWindow() const;
+    // The canvas over what the toolkit fills a window with, as the window
+    // shows it.
+    void paintWindowFrame(QPainter& window) const;
+    QImage windowFrame() const;
     // The squares the hands can sweep, about their pivots.
     QRect handsReach() const;
 

@@ -1,5 +1,6 @@
 #include "platform/zwidget.h"
 
+#include "platform/x11framepresenter.h"
 #include "platform/x11keyguard.h"
 
 #include <QGuiApplication>
@@ -28,9 +29,30 @@ ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
     setFocusPolicy(Qt::StrongFocus);
     if (X11Keyguard::isAvailable())
         m_keyguard = new X11Keyguard(this);
+    if (X11FramePresenter::isAvailable()) {
+        m_presenter = std::make_unique<X11FramePresenter>(this);
+        setAttribute(Qt::WA_PaintOnScreen);
+    }
 }
 
 ZMainWidget::~ZMainWidget() = default;
+
+bool ZMainWidget::presentsFrames() const
+{
+    return m_presenter && !redirected(nullptr);
+}
+
+void ZMainWidget::presentFrame(const QImage& frame, const QRegion& region)
+{
+    if (m_presenter)
+        m_presenter->present(frame, region);
+}
+
+QPaintEngine* ZMainWidget::paintEngine() const
+{
+    // Null tells the toolkit that the window paints the screen itself.
+    return m_presenter ? nullptr : ZWidget::paintEngine();
+}
 
 void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
 {

@@ -4,6 +4,9 @@
 
 #include <QWidget>
 
+#include <memory>
+
+class X11FramePresenter;
 class X11Keyguard;
 
 // The phone toolkit's widget base: a plain QWidget.
@@ -48,9 +51,20 @@ public:
 protected:
     void hideEvent(QHideEvent* event) override;
 
+    // On X11 the window puts its frames on the screen itself, past the
+    // toolkit's backing store (see X11FramePresenter): a paint event that
+    // is for the screen hands its frame to presentFrame() and opens no
+    // painter on the window. A paint redirected elsewhere (grab(),
+    // render()) paints as usual.
+    bool presentsFrames() const;
+    // Shows the part region of frame, laid over the window from its top-left.
+    void presentFrame(const QImage& frame, const QRegion& region);
+    QPaintEngine* paintEngine() const override;
+
 private:
     bool m_fullScreenMode = false;
     X11Keyguard* m_keyguard = nullptr;
+    std::unique_ptr<X11FramePresenter> m_presenter;
 };
 
 // The keypad main window. Key presses reach keyPressEvent with the keypad's

@@ -7,13 +7,15 @@
 
 using namespace std::chrono_literals;
 
-Xvfb::Xvfb(const std::string& geometry)
+Xvfb::Xvfb(const std::string& geometry, Reach reach)
 {
+    const bool tcp = reach == Reach::Tcp;
     m_server = std::make_unique<ChildProcess>(
-            std::vector<std::string> { "Xvfb", "-displayfd", "1", "-screen", "0", geometry, "-nolisten", "tcp" }, true);
+            std::vector<std::string> { "Xvfb", "-displayfd", "1", "-screen", "0", geometry, tcp ? "-listen" : "-nolisten", "tcp" },
+            true);
     const auto line = m_server->expect("\n", 0);
     std::string number = m_server->text().substr(0, line.end - 1);
-    m_display = ":" + number;
+    m_display = (tcp ? "127.0.0.1:" : ":") + number;
 }
 
 std::string lockWindow()

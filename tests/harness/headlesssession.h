@@ -12,12 +12,14 @@
 // window as the X server sees it, keys typed through it, and messages on the
 // session bus.
 
-// An Xvfb on a free display; ends with the object.
+// An Xvfb on a free display; ends with the object. Reached by clients over a
+// Unix-domain socket, or over TCP as a server on another machine would be.
 class Xvfb
 {
 public:
-    explicit Xvfb(const std::string& geometry = "240x320x24");
-    // ":N", for DISPLAY.
+    enum class Reach { Local, Tcp };
+    explicit Xvfb(const std::string& geometry = "240x320x24", Reach reach = Reach::Local);
+    // ":N" (or "127.0.0.1:N" over TCP), for DISPLAY.
     const std::string& display() const { return m_display; }
     pid_t pid() const { return m_server->pid(); }
 

@@ -1,0 +1,241 @@
+// Frames put into an X11 window past the toolkit's backing store, read back
+// from the X server (an Xvfb started here): exactly the part asked for
+// changes, through shared memory over a local connection and over the
+// connection itself over TCP. And the real lockapp, raised: its main thread
+// sleeps once a frame, with no round trip to the server in between.
+#include "common/appfolder.h"
+#include "harness/headlesssession.h"
+#include "platform/x11framepresenter.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A window whose pixels only the presenter writes.
+class ScreenWindow : public QWidget
+{
+public:
+    explicit ScreenWindow(QSize size)
+    {
+        setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        setAttribute(Qt::WA_PaintOnScreen);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setGeometry(QRect(QPoint(0, 0), size));
+    }
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override { }
+};
+
+// Every pixel of its own colour.
+QImage pattern(QSize size, QImage::Format format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x & 0xff, y & 0xff, ((x >> 8) << 4 | (y >> 8)) ^ 0x5a));
+    }
+    return image.convertToFormat(format);
+}
+
+QImage solid(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// What the X server shows in the window.
+QImage windowPixels(const QWidget& window)
+{
+    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+            connection,
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_window_t>(window.winId()), 0, 0,
+                          static_cast<uint16_t>(window.width()), static_cast<uint16_t>(window.height()), ~0u),
+            nullptr);
+    if (!reply)
+        return QImage();
+    const QImage pixels = QImage(xcb_get_image_data(reply), window.width(), window.height(), QImage::Format_RGB32).copy();
+    std::free(reply);
+    return pixels;
+}
+
+// "" when shown is frame inside region and before elsewhere; else the first
+// pixel that is not.
+QString firstMismatch(const QImage& shown, const QImage& before, const QImage& frame, const QRegion& region)
+{
+    if (shown.size() != before.size())
+        return QStringLiteral("read back %1x%2").arg(shown.width()).arg(shown.height());
+    const QImage presented = frame.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const bool inside = region.contains(QPoint(x, y)) && presented.rect().contains(x, y);
+            const QRgb expected = (inside ? presented : before).pixel(x, y) & RGB_MASK;
+            const QRgb seen = shown.pixel(x, y) & RGB_MASK;
+            if (seen != expected)
+                return QStringLiteral("(%1, %2) %3: %4, expected %5")
+                        .arg(x)
+                        .arg(y)
+                        .arg(inside ? "inside" : "outside")
+                        .arg(seen, 6, 16, QLatin1Char('0'))
+                        .arg(expected, 6, 16, QLatin1Char('0'));
+        }
+    }
+    return QString();
+}
+
+qint64 voluntarySwitches(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::stoll(line.substr(line.find(':') + 1));
+    }
+    return -1;
+}
+
+} // namespace
+
+class tst_X11Present : public QObject
+{
+    Q_OBJECT
+public:
+    tst_X11Present(const Xvfb& xvfb, bool overTcp) : m_xvfb(xvfb), m_overTcp(overTcp) { }
+
+private slots:
+    void presentsOnlyItsRegion_data();
+    void presentsOnlyItsRegion();
+    void followsAGrowingWindow();
+    void laterFrameFindsTheServerDone();
+    void lockappSleepsOnceAFrame();
+
+private:
+    const Xvfb& m_xvfb;
+    const bool m_overTcp;
+};
+
+void tst_X11Present::presentsOnlyItsRegion_data()
+{
+    QTest::addColumn<QRegion>("region");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::newRow("one rectangle") << QRegion(10, 20, 100, 50) << QImage::Format_RGB32;
+    QTest::newRow("two rectangles") << (QRegion(0, 0, 40, 40) + QRegion(150, 200, 60, 90)) << QImage::Format_RGB32;
+    QTest::newRow("past the frame's edges") << QRegion(200, 280, 100, 100) << QImage::Format_RGB32;
+    QTest::newRow("whole window") << QRegion(0, 0, 240, 320) << QImage::Format_RGB32;
+    QTest::newRow("premultiplied, opaque") << QRegion(30, 30, 90, 200) << QImage::Format_ARGB32_Premultiplied;
+    QTest::newRow("16-bit, converted") << QRegion(30, 30, 90, 200) << QImage::Format_RGB16;
+}
+
+void tst_X11Present::presentsOnlyItsRegion()
+{
+    QFETCH(QRegion, region);
+    QFETCH(QImage::Format, format);
+    const QSize size(240, 320);
+    ScreenWindow window(size);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    X11FramePresenter presenter(&window);
+    const QImage before = solid(size, qRgb(200, 30, 30));
+    presenter.present(before, window.rect());
+    const QImage frame = pattern(size, format);
+    presenter.present(frame, region);
+
+    const QString mismatch = firstMismatch(windowPixels(window), before, frame, region);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QCOMPARE(presenter.sharesMemory(), !m_overTcp);
+}
+
+void tst_X11Present::followsAGrowingWindow()
+{
+    ScreenWindow window(QSize(120, 160));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    X11FramePresenter presenter(&window);
+    presenter.present(solid(window.size(), qRgb(0, 0, 255)), window.rect());
+
+    // Larger than the memory the first frame needed.
+    window.resize(400, 600);
+    QTRY_COMPARE(window.size(), QSize(400, 600));
+    const QImage before = solid(window.size(), qRgb(0, 128, 0));
+    presenter.present(before, window.rect());
+    const QImage frame = pattern(window.size(), QImage::Format_RGB32);
+    const QRegion region = QRegion(0, 0, 400, 20) + QRegion(300, 500, 100, 100);
+    presenter.present(frame, region);
+
+    const QString mismatch = firstMismatch(windowPixels(window), before, frame, region);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void tst_X11Present::laterFrameFindsTheServerDone()
+{
+    ScreenWindow window(QSize(240, 320));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    X11FramePresenter presenter(&window);
+    const QImage frame = pattern(window.size(), QImage::Format_RGB32);
+    for (int i = 0; i < 5; ++i) {
+        presenter.present(frame, QRegion(0, 0, 150, 210));
+        // A tick is a second apart; a tenth is ample for the server.
+        QTest::qWait(100);
+    }
+    QCOMPARE(presenter.waits(), 0);
+}
+
+void tst_X11Present::lockappSleepsOnceAFrame()
+{
+    AppFolder folder;
+    folder.writeClassic();
+    QVERIFY(QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()));
+    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    ChildProcess lockapp({ folder.programPath().toStdString() }, true,
+                         { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb.display() });
+    lockapp.expect("\npix over!\n", 0);
+    sendSystemMessage("LCDOff");
+    lockapp.expect("\npaint over\n", 0);
+    sendSystemMessage("LCDOn");
+    lockapp.expect("\nLCDOn\n", 0);
+    std::this_thread::sleep_for(1500ms);
+
+    // The main thread sleeps in the event loop between ticks. Were each
+    // frame to wait for the server before painting, it would sleep twice.
+    const size_t from = lockapp.size();
+    const qint64 before = voluntarySwitches(lockapp.pid());
+    std::this_thread::sleep_for(8s);
+    const qint64 after = voluntarySwitches(lockapp.pid());
+    const size_t frames = lockapp.count("\npaint over\n", from, lockapp.size());
+    QVERIFY(before >= 0 && after >= before);
+    QVERIFY2(frames >= 7, qPrintable(QStringLiteral("%1 frames in 8 s").arg(frames)));
+    QVERIFY2(after - before <= qint64(frames + frames / 2),
+             qPrintable(QStringLiteral("the main thread slept %1 times in %2 frames").arg(after - before).arg(frames)));
+}
+
+int main(int argc, char** argv)
+{
+    // LOCKAPP_TEST_X_OVER_TCP=1: the server as if on another machine.
+    const bool overTcp = qEnvironmentVariableIntValue("LOCKAPP_TEST_X_OVER_TCP") == 1;
+    const Xvfb xvfb("480x640x24", overTcp ? Xvfb::Reach::Tcp : Xvfb::Reach::Local);
+    qputenv("DISPLAY", QByteArray::fromStdString(xvfb.display()));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    tst_X11Present test(xvfb, overTcp);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_x11present.moc"
