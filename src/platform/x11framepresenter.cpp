@@ -74,7 +74,10 @@ bool serverTakesDescriptors(xcb_connection_t* connection)
 bool X11FramePresenter::isAvailable()
 {
     xcb_connection_t* connection = x11Connection();
-    return connection && serverTakesRgb32(connection);
+    // Frames are put pixel for pixel: with the toolkit scaling windows
+    // (QT_SCALE_FACTOR, a high-density screen) its backing store does the
+    // scaling instead.
+    return connection && qFuzzyCompare(qGuiApp->devicePixelRatio(), 1.0) && serverTakesRgb32(connection);
 }
 
 X11FramePresenter::X11FramePresenter(QWidget* window)

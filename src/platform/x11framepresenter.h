@@ -25,8 +25,9 @@ struct xcb_connection_t;
 class X11FramePresenter
 {
 public:
-    // True on the xcb platform when the server keeps 24-bit pixels in 32-bit
-    // words in this machine's byte order, the layout of the frames handed in.
+    // True on the xcb platform, with windows not scaled by the toolkit, when
+    // the server keeps 24-bit pixels in 32-bit words in this machine's byte
+    // order, the layout of the frames handed in.
     static bool isAvailable();
 
     explicit X11FramePresenter(QWidget* window);
