@@ -103,8 +103,10 @@ void X11FramePresenter::present(const QImage& frame, const QRegion& region)
     if (!m_connection || !window || part.isEmpty())
         return;
 
-    const bool native = frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32_Premultiplied;
-    const QImage pixels = native ? frame : frame.convertToFormat(QImage::Format_RGB32);
+    // The server reads rows of exactly the frame's width.
+    const bool native = (frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32_Premultiplied)
+            && frame.bytesPerLine() == qsizetype(frame.width()) * 4;
+    const QImage pixels = native ? frame : frame.convertToFormat(QImage::Format_RGB32).copy();
 
     if (m_gcWindow != window) {
         if (m_gc)

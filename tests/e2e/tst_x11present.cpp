@@ -6,8 +6,10 @@
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
 #include "platform/x11framepresenter.h"
+#include "platform/zwidget.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QFile>
 #include <QTest>
 #include <QWidget>
@@ -39,6 +41,31 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override { }
+};
+
+// A lock-screen-like window: blue frames for the screen, and green wherever
+// a painter on the window is asked for instead.
+class PresentingWindow : public ZMainWidget
+{
+public:
+    PresentingWindow() { setFixedSize(240, 320); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        if (presentsFrames()) {
+            presentFrame(solid(size(), qRgb(0, 0, 255)), e->region());
+        } else {
+            QPainter window(this);
+            window.fillRect(rect(), QColor(0, 255, 0));
+        }
+    }
+    static QImage solid(QSize size, QRgb colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    }
 };
 
 // Every pixel of its own colour.
@@ -123,6 +150,7 @@ private slots:
     void presentsOnlyItsRegion();
     void followsAGrowingWindow();
     void laterFrameFindsTheServerDone();
+    void grabPaintsThroughAPainter();
     void lockappSleepsOnceAFrame();
 
 private:
@@ -196,6 +224,21 @@ void tst_X11Present::laterFrameFindsTheServerDone()
         QTest::qWait(100);
     }
     QCOMPARE(presenter.waits(), 0);
+}
+
+void tst_X11Present::grabPaintsThroughAPainter()
+{
+    PresentingWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage blue = solid(window.size(), qRgb(0, 0, 255));
+    QTRY_COMPARE(windowPixels(window).pixel(120, 160) & RGB_MASK, qRgb(0, 0, 255) & RGB_MASK);
+    QCOMPARE(firstMismatch(windowPixels(window), blue, blue, QRegion()), QString());
+
+    const QImage green = solid(window.size(), qRgb(0, 255, 0));
+    const QImage grabbed = window.grab().toImage();
+    QCOMPARE(firstMismatch(grabbed.convertToFormat(QImage::Format_RGB32), green, green, QRegion()), QString());
+    window.hide();
 }
 
 void tst_X11Present::lockappSleepsOnceAFrame()
