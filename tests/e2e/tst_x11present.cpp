@@ -152,8 +152,12 @@ private slots:
     void laterFrameFindsTheServerDone();
     void grabPaintsThroughAPainter();
     void lockappSleepsOnceAFrame();
+    void scaledLockappFillsItsWindow();
 
 private:
+    // The real lockapp on the test's Xvfb, raised with the display on.
+    std::unique_ptr<ChildProcess> raiseLockapp(AppFolder& folder, const std::vector<std::string>& extraEnv = {});
+
     const Xvfb& m_xvfb;
     const bool m_overTcp;
 };
@@ -241,19 +245,29 @@ void tst_X11Present::grabPaintsThroughAPainter()
     window.hide();
 }
 
+std::unique_ptr<ChildProcess> tst_X11Present::raiseLockapp(AppFolder& folder, const std::vector<std::string>& extraEnv)
+{
+    folder.writeClassic();
+    if (!QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()))
+        return nullptr;
+    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    std::vector<std::string> env = { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb.display() };
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    auto lockapp = std::make_unique<ChildProcess>(std::vector<std::string> { folder.programPath().toStdString() }, true, env);
+    lockapp->expect("\npix over!\n", 0);
+    sendSystemMessage("LCDOff");
+    lockapp->expect("\npaint over\n", 0);
+    sendSystemMessage("LCDOn");
+    lockapp->expect("\nLCDOn\n", 0);
+    return lockapp;
+}
+
 void tst_X11Present::lockappSleepsOnceAFrame()
 {
     AppFolder folder;
-    folder.writeClassic();
-    QVERIFY(QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()));
-    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-    ChildProcess lockapp({ folder.programPath().toStdString() }, true,
-                         { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb.display() });
-    lockapp.expect("\npix over!\n", 0);
-    sendSystemMessage("LCDOff");
-    lockapp.expect("\npaint over\n", 0);
-    sendSystemMessage("LCDOn");
-    lockapp.expect("\nLCDOn\n", 0);
+    const auto raised = raiseLockapp(folder);
+    QVERIFY(raised);
+    ChildProcess& lockapp = *raised;
     std::this_thread::sleep_for(1500ms);
 
     // The main thread sleeps in the event loop between ticks. Were each
@@ -267,6 +281,41 @@ void tst_X11Present::lockappSleepsOnceAFrame()
     QVERIFY2(frames >= 7, qPrintable(QStringLiteral("%1 frames in 8 s").arg(frames)));
     QVERIFY2(after - before <= qint64(frames + frames / 2),
              qPrintable(QStringLiteral("the main thread slept %1 times in %2 frames").arg(after - before).arg(frames)));
+}
+
+void tst_X11Present::scaledLockappFillsItsWindow()
+{
+    // Scaled twice over the whole 480 x 640 screen, the frame is left to the
+    // toolkit's backing store; put pixel for pixel it would fill only the
+    // window's top-left quarter. The hint's yellow text, in the frame's
+    // last 30 rows, shows at the bottom of the screen.
+    AppFolder folder;
+    const auto lockapp = raiseLockapp(folder, { "QT_SCALE_FACTOR=2", "LOCKAPP_FULLSCREEN=1" });
+    QVERIFY(lockapp);
+    const auto yellowRows = [] {
+        xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        xcb_get_image_reply_t* reply = xcb_get_image_reply(
+                connection, xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, 0, 0, 480, 640, ~0u), nullptr);
+        if (!reply)
+            return QString(QStringLiteral("no image"));
+        const QImage screen(xcb_get_image_data(reply), 480, 640, QImage::Format_RGB32);
+        int top = -1;
+        int bottom = -1;
+        for (int y = 0; y < screen.height(); ++y) {
+            for (int x = 0; x < screen.width(); ++x) {
+                const QRgb pixel = screen.pixel(x, y);
+                if (qRed(pixel) > 200 && qGreen(pixel) > 200 && qBlue(pixel) < 80) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        std::free(reply);
+        return QStringLiteral("%1-%2").arg(top).arg(bottom);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(yellowRows().section(QLatin1Char('-'), 0, 0).toInt() >= 580, qPrintable(yellowRows()), 5000);
 }
 
 int main(int argc, char** argv)
