@@ -202,10 +202,8 @@ void X11FramePresenter::waitForServer()
     m_fencePending = false;
     void* reply = nullptr;
     xcb_generic_error_t* error = nullptr;
-    if (!xcb_poll_for_reply(m_connection, m_fence, &reply, &error)) {
-        ++m_waits;
+    if (!xcb_poll_for_reply(m_connection, m_fence, &reply, &error))
         reply = xcb_wait_for_reply(m_connection, m_fence, &error);
-    }
     std::free(reply);
     std::free(error);
 }

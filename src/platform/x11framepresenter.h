@@ -43,8 +43,6 @@ public:
 
     // Whether frames go through shared memory (known after the first one).
     bool sharesMemory() const { return m_memory != nullptr; }
-    // How often a frame found the server still busy with the one before.
-    int waits() const { return m_waits; }
 
 private:
     bool ensureSegment(std::size_t bytes);
@@ -62,5 +60,4 @@ private:
     bool m_segmentFailed = false;
     unsigned int m_fence = 0;
     bool m_fencePending = false;
-    int m_waits = 0;
 };

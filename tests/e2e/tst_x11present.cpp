@@ -149,7 +149,6 @@ private slots:
     void presentsOnlyItsRegion_data();
     void presentsOnlyItsRegion();
     void followsAGrowingWindow();
-    void laterFrameFindsTheServerDone();
     void grabPaintsThroughAPainter();
     void lockappSleepsOnceAFrame();
     void scaledLockappFillsItsWindow();
@@ -213,21 +212,6 @@ void tst_X11Present::followsAGrowingWindow()
 
     const QString mismatch = firstMismatch(windowPixels(window), before, frame, region);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-}
-
-void tst_X11Present::laterFrameFindsTheServerDone()
-{
-    ScreenWindow window(QSize(240, 320));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    X11FramePresenter presenter(&window);
-    const QImage frame = pattern(window.size(), QImage::Format_RGB32);
-    for (int i = 0; i < 5; ++i) {
-        presenter.present(frame, QRegion(0, 0, 150, 210));
-        // A tick is a second apart; a tenth is ample for the server.
-        QTest::qWait(100);
-    }
-    QCOMPARE(presenter.waits(), 0);
 }
 
 void tst_X11Present::grabPaintsThroughAPainter()
