@@ -69,6 +69,14 @@ QByteArray AppFolder::classicSkin()
            "NotifyWord1=Now press the star key\n";
 }
 
+bool AppFolder::installClassicLockapp()
+{
+    writeClassic();
+    if (!QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), programPath()))
+        return false;
+    return QFile(programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+}
+
 void AppFolder::writeClassic(QSize background, QSize face, QSize cap)
 {
     writeConfig("[General]\nSkin=classic\nTimeOut=3000\n");

@@ -35,6 +35,10 @@ public:
     // colours: hour green, minute blue, second red.
     void writeHandProbe(QSize background, QSize face, QSize cap);
 
+    // The classic worked example with the built lockapp copied in as
+    // programPath(), as an install lays them out; false when the copy failed.
+    bool installClassicLockapp();
+
     static QByteArray classicSkin();
 
 private:

@@ -1,7 +1,6 @@
 // The built lockapp, started from a temporary install by its absolute path.
 #include "common/appfolder.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -23,9 +22,7 @@ private:
 
 void tst_Startup::startInstalled(AppFolder& folder, QProcess& lockapp)
 {
-    folder.writeClassic();
-    QVERIFY(QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()));
-    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    QVERIFY(folder.installClassicLockapp());
     lockapp.start(folder.programPath(), {});
     QVERIFY(lockapp.waitForStarted());
     const QByteArray expected = "\npath=" + folder.path().toLocal8Bit() + "/\n" + "\nconfig!\n" + "pix!\n" + "\npix over!\n";

@@ -109,10 +109,8 @@ void tst_TickPhase::cleanupTestCase()
 
 std::unique_ptr<ChildProcess> tst_TickPhase::start(AppFolder& folder, const std::vector<std::string>& extraEnv)
 {
-    folder.writeClassic();
-    if (!QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()))
+    if (!folder.installClassicLockapp())
         return nullptr;
-    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
     std::vector<std::string> env = { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb->display() };
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     return std::make_unique<ChildProcess>(std::vector<std::string> { folder.programPath().toStdString() }, true, env);

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QFile>
 #include <QTest>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
@@ -231,10 +230,8 @@ void tst_X11Present::grabPaintsThroughAPainter()
 
 std::unique_ptr<ChildProcess> tst_X11Present::raiseLockapp(AppFolder& folder, const std::vector<std::string>& extraEnv)
 {
-    folder.writeClassic();
-    if (!QFile::copy(QStringLiteral(LOCKAPP_STAGE_DIR "/lockapp"), folder.programPath()))
+    if (!folder.installClassicLockapp())
         return nullptr;
-    QFile(folder.programPath()).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
     std::vector<std::string> env = { "QT_QPA_PLATFORM=xcb", "DISPLAY=" + m_xvfb.display() };
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     auto lockapp = std::make_unique<ChildProcess>(std::vector<std::string> { folder.programPath().toStdString() }, true, env);
