@@ -1,11 +1,12 @@
 #include "platform/x11framepresenter.h"
 
+#include "platform/x11connection.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QRegion>
 #include <QSysInfo>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -25,14 +26,6 @@ namespace {
 // Opaque windows take the screen's depth: 24 bits of colour, kept by the
 // server in 32-bit words, the layout of an RGB32 image.
 constexpr uint8_t WindowDepth = 24;
-
-xcb_connection_t* x11Connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 bool serverTakesRgb32(xcb_connection_t* connection)
 {

@@ -1,11 +1,10 @@
 #include "platform/x11keyguard.h"
 
 #include "platform/diagnostics.h"
+#include "platform/x11connection.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -14,12 +13,6 @@
 namespace {
 
 constexpr int MaxRaisesPerSecond = 50;
-
-xcb_connection_t* x11Connection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 const char* grabFailure(uint8_t status)
 {
@@ -39,7 +32,7 @@ const char* grabFailure(uint8_t status)
 
 bool X11Keyguard::isAvailable()
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb") && x11Connection();
+    return x11Connection() != nullptr;
 }
 
 X11Keyguard::X11Keyguard(QWidget* window)

@@ -5,6 +5,7 @@
 // sleeps once a frame, with no round trip to the server in between.
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
+#include "platform/x11connection.h"
 #include "platform/x11framepresenter.h"
 #include "platform/zwidget.h"
 
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -42,6 +42,13 @@ protected:
     void paintEvent(QPaintEvent*) override { }
 };
 
+QImage solid(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
 // A lock-screen-like window: blue frames for the screen, and green wherever
 // a painter on the window is asked for instead.
 class PresentingWindow : public ZMainWidget
@@ -59,12 +66,6 @@ protected:
             window.fillRect(rect(), QColor(0, 255, 0));
         }
     }
-    static QImage solid(QSize size, QRgb colour)
-    {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        return image;
-    }
 };
 
 // Every pixel of its own colour.
@@ -78,27 +79,38 @@ QImage pattern(QSize size, QImage::Format format)
     return image.convertToFormat(format);
 }
 
-QImage solid(QSize size, QRgb colour)
+// What the X server shows in a window (or the root window: the screen).
+QImage drawablePixels(uint32_t drawable, QSize size)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-// What the X server shows in the window.
-QImage windowPixels(const QWidget& window)
-{
-    xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_connection_t* connection = x11Connection();
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
             connection,
-            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_window_t>(window.winId()), 0, 0,
-                          static_cast<uint16_t>(window.width()), static_cast<uint16_t>(window.height()), ~0u),
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<uint16_t>(size.width()),
+                          static_cast<uint16_t>(size.height()), ~0u),
             nullptr);
     if (!reply)
         return QImage();
-    const QImage pixels = QImage(xcb_get_image_data(reply), window.width(), window.height(), QImage::Format_RGB32).copy();
+    const QImage pixels = QImage(xcb_get_image_data(reply), size.width(), size.height(), QImage::Format_RGB32).copy();
     std::free(reply);
     return pixels;
+}
+
+QImage windowPixels(const QWidget& window)
+{
+    return drawablePixels(static_cast<uint32_t>(window.winId()), window.size());
+}
+
+// The first row with a yellow pixel, or -1.
+int firstYellowRow(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qRed(pixel) > 200 && qGreen(pixel) > 200 && qBlue(pixel) < 80)
+                return y;
+        }
+    }
+    return -1;
 }
 
 // "" when shown is frame inside region and before elsewhere; else the first
@@ -273,30 +285,11 @@ void tst_X11Present::scaledLockappFillsItsWindow()
     AppFolder folder;
     const auto lockapp = raiseLockapp(folder, { "QT_SCALE_FACTOR=2", "LOCKAPP_FULLSCREEN=1" });
     QVERIFY(lockapp);
-    const auto yellowRows = [] {
-        xcb_connection_t* connection = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-        xcb_get_image_reply_t* reply = xcb_get_image_reply(
-                connection, xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, 0, 0, 480, 640, ~0u), nullptr);
-        if (!reply)
-            return QString(QStringLiteral("no image"));
-        const QImage screen(xcb_get_image_data(reply), 480, 640, QImage::Format_RGB32);
-        int top = -1;
-        int bottom = -1;
-        for (int y = 0; y < screen.height(); ++y) {
-            for (int x = 0; x < screen.width(); ++x) {
-                const QRgb pixel = screen.pixel(x, y);
-                if (qRed(pixel) > 200 && qGreen(pixel) > 200 && qBlue(pixel) < 80) {
-                    top = top < 0 ? y : top;
-                    bottom = y;
-                    break;
-                }
-            }
-        }
-        std::free(reply);
-        return QStringLiteral("%1-%2").arg(top).arg(bottom);
-    };
-    QTRY_VERIFY2_WITH_TIMEOUT(yellowRows().section(QLatin1Char('-'), 0, 0).toInt() >= 580, qPrintable(yellowRows()), 5000);
+    const uint32_t root = xcb_setup_roots_iterator(xcb_get_setup(x11Connection())).data->root;
+    QTRY_VERIFY2_WITH_TIMEOUT(firstYellowRow(drawablePixels(root, QSize(480, 640))) >= 580,
+                              qPrintable(QStringLiteral("yellow from row %1")
+                                                 .arg(firstYellowRow(drawablePixels(root, QSize(480, 640))))),
+                              5000);
 }
 
 int main(int argc, char** argv)
