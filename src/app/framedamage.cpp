@@ -17,16 +17,13 @@ bool covers(const QRegion& region, const QRect& rect)
 }
 } // namespace
 
-QRegion FrameDamage::tickRegion(const QRect& window) const
+QRect FrameDamage::tickRect(const QRect& window) const
 {
     if (m_shown.isNull())
         return window;
-    // One rectangle: a paint clipped to a region of several has the toolkit
-    // blend the frame through its generic path, in threads of its own, where
-    // a rectangle is a plain copy.
     const QRect area = m_changing.boundingRect() & window;
     // A frame that changes nothing is still painted once a second.
-    return area.isEmpty() ? QRegion(window.x(), window.y(), 1, 1) : QRegion(area);
+    return area.isEmpty() ? QRect(window.x(), window.y(), 1, 1) : area;
 }
 
 void FrameDamage::expectChanges(const QRect& area)

@@ -12,8 +12,10 @@ public:
     // Where a tick should repaint: the rectangle round everything frames have
     // been seen to change so far and the part marked as changing, or the
     // whole window while nothing is known of what it shows. Never empty, so
-    // that every tick paints a frame.
-    QRegion tickRegion(const QRect& window) const;
+    // that every tick paints a frame. One rectangle: a paint clipped to a
+    // region of several has the toolkit blend the frame through its generic
+    // path, in threads of its own, where a rectangle is a plain copy.
+    QRect tickRect(const QRect& window) const;
     // Marks a part of the window where frames will change (the hands' reach).
     void expectChanges(const QRect& area);
     // `frame` was just copied into `painted` of the window. Returns the part

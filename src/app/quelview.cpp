@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 constexpr int MiddleKey = 4100;
@@ -132,7 +133,7 @@ void quelView::timerEvent(QTimerEvent* e)
     // frame is composed whole all the same. Asked for through update(), like
     // every repaint, so that requests before the paint give one frame.
     if (shown && lcdOn)
-        update(frameCoversWindow() ? damage.tickRegion(rect()) : QRegion(rect()));
+        update(frameCoversWindow() ? damage.tickRect(rect()) : rect());
     ticker.onTimer(e->timerId());
 }
 
@@ -140,11 +141,11 @@ void quelView::composeFrame()
 {
     // With no background there is nothing to draw on; the layers still run
     // (they read the clock and write their lines) into a sink that is thrown away.
-    QPicture discarded;
+    std::optional<QPicture> discarded;
     QPainter painter;
     if (bgPixmap.isNull()) {
         canvas = bgPixmap;
-        painter.begin(&discarded);
+        painter.begin(&discarded.emplace());
     } else if (canvas.isDetached() && canvasBackground == bgPixmap.cacheKey()) {
         // The canvas of the last frame, held by nothing else: the background
         // is copied over it in place, which keeps its memory and its paint
@@ -264,14 +265,15 @@ void quelView::paintEvent(QPaintEvent* e)
     const DiagnosticBatch frameLines;
     writeDiagnostic("\npaint\n");
     composeFrame();
+    const bool covers = frameCoversWindow();
     if (presentsFrames()) {
         // One copy of the whole frame, of the part being repainted.
-        presentFrame(frameCoversWindow() ? canvas.toImage() : windowFrame(), e->region());
+        presentFrame(covers ? canvas.toImage() : windowFrame(), e->region());
     } else {
         QPainter window(this);
         paintWindowFrame(window);
     }
-    if (frameCoversWindow()) {
+    if (covers) {
         // Where the frame differs from the window beyond the part repainted
         // (a hand longer than foreseen, text grown wider), a second repaint.
         const QRegion stale = damage.framePainted(canvas.toImage(), e->region());

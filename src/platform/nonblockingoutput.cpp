@@ -5,7 +5,10 @@
 #include <QThread>
 
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -34,7 +37,24 @@ private:
     int m_flags;
 };
 
+bool flagNotSupported(int error)
+{
+    // EOPNOTSUPP: a descriptor that cannot honour the flag (a terminal);
+    // EINVAL or ENOSYS: a kernel that does not know it.
+    return error == EOPNOTSUPP || error == EINVAL || error == ENOSYS;
+}
+
 } // namespace
+
+NonBlockingOutput::WriteWay NonBlockingOutput::wayFor(int fd)
+{
+    struct stat st;
+    // Writes to a file on disk do not wait for a reader, and O_NONBLOCK
+    // does nothing for them.
+    if (::fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)))
+        return WriteWay::Plain;
+    return WriteWay::NoWaitFlag;
+}
 
 NonBlockingOutput::NonBlockingOutput(int fd, qsizetype limit)
     : m_fd(fd)
@@ -68,9 +88,28 @@ void NonBlockingOutput::drain()
     qsizetype written = 0;
     bool failed = false;
     {
-        const NonBlockingWhileAlive nonBlocking(m_fd);
+        if (m_way == WriteWay::Unknown)
+            m_way = wayFor(m_fd);
+        // Pipes and sockets take a per-write flag, which costs no system call
+        // of its own; a terminal does not, and gets O_NONBLOCK for the while.
+        std::optional<NonBlockingWhileAlive> nonBlocking;
+        if (m_way == WriteWay::FlagWhileWriting)
+            nonBlocking.emplace(m_fd);
         while (written < m_pending.size()) {
-            const ssize_t n = ::write(m_fd, m_pending.constData() + written, size_t(m_pending.size() - written));
+            const char* data = m_pending.constData() + written;
+            const size_t size = size_t(m_pending.size() - written);
+            ssize_t n;
+            if (m_way == WriteWay::NoWaitFlag) {
+                iovec chunk { const_cast<char*>(data), size };
+                n = ::pwritev2(m_fd, &chunk, 1, -1, RWF_NOWAIT);
+                if (n < 0 && flagNotSupported(errno)) {
+                    m_way = WriteWay::FlagWhileWriting;
+                    nonBlocking.emplace(m_fd);
+                    continue;
+                }
+            } else {
+                n = ::write(m_fd, data, size);
+            }
             if (n > 0) {
                 written += n;
             } else if (n < 0 && errno == EINTR) {

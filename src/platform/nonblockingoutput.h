@@ -37,11 +37,17 @@ private:
         int lines;
     };
 
+    // How a write is kept from waiting on this descriptor, found at the
+    // first write.
+    enum class WriteWay { Unknown, Plain, NoWaitFlag, FlagWhileWriting };
+    static WriteWay wayFor(int fd);
+
     void drain();
     void drop(qint64 lines);
     void watch(bool on);
 
     int m_fd;
+    WriteWay m_way = WriteWay::Unknown;
     qsizetype m_limit;
     QByteArray m_pending;
     std::deque<Entry> m_entries;

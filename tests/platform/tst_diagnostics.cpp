@@ -13,6 +13,10 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 class tst_Diagnostics : public QObject
@@ -31,6 +35,8 @@ private slots:
     void outputThatCannotTake_data();
     void outputThatCannotTake();
     void slowReaderGetsTheBacklogLater();
+    void blockingOutputIsNeverWaitedFor_data();
+    void blockingOutputIsNeverWaitedFor();
 };
 
 namespace {
@@ -66,6 +72,59 @@ struct Pipe
         ssize_t n;
         while ((n = ::read(read, buffer, sizeof buffer)) > 0)
             all.append(buffer, n);
+        return all;
+    }
+};
+// A connected pair of descriptors of one kind, both blocking, as a shell or
+// a service manager hands out standard output.
+struct BlockingOutput
+{
+    int read = -1;
+    int write = -1;
+    explicit BlockingOutput(const QString& kind)
+    {
+        int fds[2] = { -1, -1 };
+        if (kind == QLatin1String("pipe")) {
+            if (::pipe2(fds, O_CLOEXEC) == 0) {
+                read = fds[0];
+                write = fds[1];
+            }
+        } else if (kind == QLatin1String("socket")) {
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
+                read = fds[0];
+                write = fds[1];
+                const int small = 4096;
+                ::setsockopt(write, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+            }
+        } else if (kind == QLatin1String("terminal")) {
+            termios raw;
+            ::cfmakeraw(&raw);
+            if (::openpty(&fds[0], &fds[1], nullptr, &raw, nullptr) == 0) {
+                read = fds[0];
+                write = fds[1];
+            }
+        }
+    }
+    ~BlockingOutput()
+    {
+        if (read >= 0)
+            ::close(read);
+        if (write >= 0)
+            ::close(write);
+    }
+    QByteArray readAvailable() const
+    {
+        QByteArray all;
+        char buffer[65536];
+        for (;;) {
+            pollfd ready { read, POLLIN, 0 };
+            if (::poll(&ready, 1, 0) != 1 || !(ready.revents & POLLIN))
+                break;
+            const ssize_t n = ::read(read, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            all.append(buffer, n);
+        }
         return all;
     }
 };
@@ -232,6 +291,66 @@ void tst_Diagnostics::slowReaderGetsTheBacklogLater()
     QCOMPARE(sink.backlog(), qsizetype(0));
     QCOMPARE(sink.droppedLines(), qint64(0));
     QCOMPARE(err.drain(), QByteArray());
+}
+
+void tst_Diagnostics::blockingOutputIsNeverWaitedFor_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("pipe") << QStringLiteral("pipe");
+    QTest::newRow("socket") << QStringLiteral("socket");
+    // A terminal takes no per-write flag; the descriptor is made
+    // non-blocking for the while instead.
+    QTest::newRow("terminal") << QStringLiteral("terminal");
+}
+
+// Standard output left blocking by whoever opened it, and a reader that has
+// stopped reading: writing returns at once, the descriptor's flags (shared
+// with the other processes writing to it) are as they were after every
+// write, and once the reader reads again it gets whole lines in order, none
+// lost that was not counted as dropped.
+void tst_Diagnostics::blockingOutputIsNeverWaitedFor()
+{
+    QFETCH(QString, kind);
+    BlockingOutput out(kind);
+    Pipe err;
+    QVERIFY(out.read >= 0 && out.write >= 0 && err.write >= 0);
+    const int flags = ::fcntl(out.write, F_GETFL);
+    QVERIFY(flags >= 0 && !(flags & O_NONBLOCK));
+
+    constexpr int lines = 300; // 300 KB, far beyond what any of them buffers
+    QByteArray seen;
+    {
+        StandardStreamsSink sink(out.write, err.write, 16 * 1024);
+        const ScopedDiagnosticSink guard(sink);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < lines; ++i) {
+            writeDiagnostic("\nline " + QByteArray::number(i) + ' ' + QByteArray(1000, 'z') + "\n");
+            QCOMPARE(::fcntl(out.write, F_GETFL), flags);
+        }
+        QVERIFY2(clock.elapsed() < 2000, "writing blocked");
+        QVERIFY2(sink.droppedLines() > 0, "the output took everything: nothing was tested");
+        QTRY_VERIFY_WITH_TIMEOUT((seen += out.readAvailable(), sink.backlog() == 0), 5000);
+        seen += out.readAvailable();
+        QCOMPARE(::fcntl(out.write, F_GETFL), flags);
+
+        int last = -1;
+        int arrived = 0;
+        for (const QByteArray& line : seen.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QList<QByteArray> fields = line.split(' ');
+            QCOMPARE(fields.size(), 3);
+            QCOMPARE(fields[0], QByteArray("line"));
+            QCOMPARE(fields[2], QByteArray(1000, 'z'));
+            const int number = fields[1].toInt();
+            QVERIFY2(number > last, line.left(20).constData());
+            last = number;
+            ++arrived;
+        }
+        QVERIFY2(arrived > 0, "nothing reached the reader");
+        QCOMPARE(arrived + sink.droppedLines(), qint64(lines));
+    }
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_Diagnostics)
