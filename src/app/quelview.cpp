@@ -240,9 +240,9 @@ bool quelView::frameCoversWindow() const
     return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= width() && canvas.height() >= height();
 }
 
-void quelView::paintWindowFrame(QPainter& window) const
+void quelView::paintWindowFrame(QPainter& window, bool frameCovers) const
 {
-    if (!frameCoversWindow()) {
+    if (!frameCovers) {
         // What the toolkit fills a window with before an ordinary paint.
         window.setCompositionMode(QPainter::CompositionMode_Source);
         window.fillRect(rect(), palette().brush(QPalette::Window));
@@ -252,11 +252,11 @@ void quelView::paintWindowFrame(QPainter& window) const
     window.drawPixmap(0, 0, canvas);
 }
 
-QImage quelView::windowFrame() const
+QImage quelView::uncoveredWindowFrame() const
 {
     QImage frame(size(), QImage::Format_RGB32);
     QPainter window(&frame);
-    paintWindowFrame(window);
+    paintWindowFrame(window, false);
     return frame;
 }
 
@@ -268,10 +268,10 @@ void quelView::paintEvent(QPaintEvent* e)
     const bool covers = frameCoversWindow();
     if (presentsFrames()) {
         // One copy of the whole frame, of the part being repainted.
-        presentFrame(covers ? canvas.toImage() : windowFrame(), e->region());
+        presentFrame(covers ? canvas.toImage() : uncoveredWindowFrame(), e->region());
     } else {
         QPainter window(this);
-        paintWindowFrame(window);
+        paintWindowFrame(window, covers);
     }
     if (covers) {
         // Where the frame differs from the window beyond the part repainted

@@ -76,10 +76,11 @@ private:
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
     bool frameCoversWindow() const;
-    // The canvas over what the toolkit fills a window with, as the window
-    // shows it.
-    void paintWindowFrame(QPainter& window) const;
-    QImage windowFrame() const;
+    // The canvas as the window shows it: where it does not cover the window
+    // (frameCovers false), over what the toolkit fills a window with.
+    void paintWindowFrame(QPainter& window, bool frameCovers) const;
+    // That picture, for a frame that does not cover the window, as an image.
+    QImage uncoveredWindowFrame() const;
     // The squares the hands can sweep, about their pivots.
     QRect handsReach() const;
 
