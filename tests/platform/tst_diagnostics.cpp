@@ -13,7 +13,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -40,12 +39,16 @@ private slots:
 };
 
 namespace {
-// A pipe whose ends are closed with the object.
-struct Pipe
+// Two connected descriptors, closed with the object: what lines are written
+// to and where the test reads them back (without waiting). By default a pipe
+// that never blocks; of a kind ("pipe", "socket", "terminal"), one whose
+// writing end blocks, as a shell or a service manager hands out standard
+// output.
+struct Output
 {
     int read = -1;
     int write = -1;
-    Pipe()
+    Output()
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -53,7 +56,30 @@ struct Pipe
             write = fds[1];
         }
     }
-    ~Pipe()
+    explicit Output(const QString& kind)
+    {
+        int fds[2] = { -1, -1 };
+        bool made = false;
+        if (kind == QLatin1String("pipe")) {
+            made = ::pipe2(fds, O_CLOEXEC) == 0;
+        } else if (kind == QLatin1String("socket")) {
+            made = ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0;
+            const int small = 4096;
+            if (made)
+                ::setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        } else if (kind == QLatin1String("terminal")) {
+            termios raw;
+            ::cfmakeraw(&raw);
+            made = ::openpty(&fds[0], &fds[1], nullptr, &raw, nullptr) == 0;
+        }
+        if (made) {
+            read = fds[0];
+            write = fds[1];
+            // Only the reading end: each end is an open file of its own.
+            ::fcntl(read, F_SETFL, ::fcntl(read, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~Output()
     {
         closeRead();
         if (write >= 0)
@@ -72,59 +98,6 @@ struct Pipe
         ssize_t n;
         while ((n = ::read(read, buffer, sizeof buffer)) > 0)
             all.append(buffer, n);
-        return all;
-    }
-};
-// A connected pair of descriptors of one kind, both blocking, as a shell or
-// a service manager hands out standard output.
-struct BlockingOutput
-{
-    int read = -1;
-    int write = -1;
-    explicit BlockingOutput(const QString& kind)
-    {
-        int fds[2] = { -1, -1 };
-        if (kind == QLatin1String("pipe")) {
-            if (::pipe2(fds, O_CLOEXEC) == 0) {
-                read = fds[0];
-                write = fds[1];
-            }
-        } else if (kind == QLatin1String("socket")) {
-            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
-                read = fds[0];
-                write = fds[1];
-                const int small = 4096;
-                ::setsockopt(write, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-            }
-        } else if (kind == QLatin1String("terminal")) {
-            termios raw;
-            ::cfmakeraw(&raw);
-            if (::openpty(&fds[0], &fds[1], nullptr, &raw, nullptr) == 0) {
-                read = fds[0];
-                write = fds[1];
-            }
-        }
-    }
-    ~BlockingOutput()
-    {
-        if (read >= 0)
-            ::close(read);
-        if (write >= 0)
-            ::close(write);
-    }
-    QByteArray readAvailable() const
-    {
-        QByteArray all;
-        char buffer[65536];
-        for (;;) {
-            pollfd ready { read, POLLIN, 0 };
-            if (::poll(&ready, 1, 0) != 1 || !(ready.revents & POLLIN))
-                break;
-            const ssize_t n = ::read(read, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            all.append(buffer, n);
-        }
         return all;
     }
 };
@@ -234,8 +207,8 @@ void tst_Diagnostics::outputThatCannotTake_data()
 void tst_Diagnostics::outputThatCannotTake()
 {
     QFETCH(QString, fault);
-    Pipe out;
-    Pipe err;
+    Output out;
+    Output err;
     QVERIFY(out.write >= 0 && err.write >= 0);
     int outFd = out.write;
     int full = -1;
@@ -273,8 +246,8 @@ void tst_Diagnostics::outputThatCannotTake()
 // and the event loop runs.
 void tst_Diagnostics::slowReaderGetsTheBacklogLater()
 {
-    Pipe out;
-    Pipe err;
+    Output out;
+    Output err;
     QVERIFY(::fcntl(out.write, F_SETPIPE_SZ, 4096) >= 0);
     StandardStreamsSink sink(out.write, err.write, 64 * 1024);
     const ScopedDiagnosticSink guard(sink);
@@ -311,8 +284,8 @@ void tst_Diagnostics::blockingOutputIsNeverWaitedFor_data()
 void tst_Diagnostics::blockingOutputIsNeverWaitedFor()
 {
     QFETCH(QString, kind);
-    BlockingOutput out(kind);
-    Pipe err;
+    Output out(kind);
+    Output err;
     QVERIFY(out.read >= 0 && out.write >= 0 && err.write >= 0);
     const int flags = ::fcntl(out.write, F_GETFL);
     QVERIFY(flags >= 0 && !(flags & O_NONBLOCK));
@@ -330,8 +303,8 @@ void tst_Diagnostics::blockingOutputIsNeverWaitedFor()
         }
         QVERIFY2(clock.elapsed() < 2000, "writing blocked");
         QVERIFY2(sink.droppedLines() > 0, "the output took everything: nothing was tested");
-        QTRY_VERIFY_WITH_TIMEOUT((seen += out.readAvailable(), sink.backlog() == 0), 5000);
-        seen += out.readAvailable();
+        QTRY_VERIFY_WITH_TIMEOUT((seen += out.drain(), sink.backlog() == 0), 5000);
+        seen += out.drain();
         QCOMPARE(::fcntl(out.write, F_GETFL), flags);
 
         int last = -1;
