@@ -133,7 +133,7 @@ void quelView::timerEvent(QTimerEvent* e)
     // frame is composed whole all the same. Asked for through update(), like
     // every repaint, so that requests before the paint give one frame.
     if (shown && lcdOn)
-        update(frameCoversWindow() ? damage.tickRect(rect()) : rect());
+        updatePhonePart(frameCoversScreen() ? damage.tickRect(phoneRect()) : phoneRect());
     ticker.onTimer(e->timerId());
 }
 
@@ -235,29 +235,15 @@ QImage quelView::previewFrame(bool armed)
     return canvas.toImage();
 }
 
-bool quelView::frameCoversWindow() const
+QRect quelView::phoneRect()
 {
-    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= width() && canvas.height() >= height();
+    return QRect(0, 0, ScreenWidth, ScreenHeight);
 }
 
-void quelView::paintWindowFrame(QPainter& window, bool frameCovers) const
+bool quelView::frameCoversScreen() const
 {
-    if (!frameCovers) {
-        // What the toolkit fills a window with before an ordinary paint.
-        window.setCompositionMode(QPainter::CompositionMode_Source);
-        window.fillRect(rect(), palette().brush(QPalette::Window));
-        window.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
-    // One copy of the whole frame, clipped to the part being repainted.
-    window.drawPixmap(0, 0, canvas);
-}
-
-QImage quelView::uncoveredWindowFrame() const
-{
-    QImage frame(size(), QImage::Format_RGB32);
-    QPainter window(&frame);
-    paintWindowFrame(window, false);
-    return frame;
+    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= ScreenWidth
+            && canvas.height() >= ScreenHeight;
 }
 
 void quelView::paintEvent(QPaintEvent* e)
@@ -265,20 +251,14 @@ void quelView::paintEvent(QPaintEvent* e)
     const DiagnosticBatch frameLines;
     writeDiagnostic("\npaint\n");
     composeFrame();
-    const bool covers = frameCoversWindow();
-    if (presentsFrames()) {
-        // One copy of the whole frame, of the part being repainted.
-        presentFrame(covers ? canvas.toImage() : uncoveredWindowFrame(), e->region());
-    } else {
-        QPainter window(this);
-        paintWindowFrame(window, covers);
-    }
-    if (covers) {
-        // Where the frame differs from the window beyond the part repainted
+    const QImage frame = canvas.toImage();
+    showFrame(frame, e->region());
+    if (frameCoversScreen()) {
+        // Where the frame differs from the screen beyond the part repainted
         // (a hand longer than foreseen, text grown wider), a second repaint.
-        const QRegion stale = damage.framePainted(canvas.toImage(), e->region());
+        const QRegion stale = damage.framePainted(frame, phonePart(e->region()));
         if (!stale.isEmpty())
-            update(stale);
+            updatePhonePart(stale);
     } else {
         damage.reset();
     }

@@ -75,12 +75,9 @@ private:
     void drawNotify(QPainter& painter);
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
-    bool frameCoversWindow() const;
-    // The canvas as the window shows it: where it does not cover the window
-    // (frameCovers false), over what the toolkit fills a window with.
-    void paintWindowFrame(QPainter& window, bool frameCovers) const;
-    // That picture, for a frame that does not cover the window, as an image.
-    QImage uncoveredWindowFrame() const;
+    static QRect phoneRect();
+    // Whether the canvas hides the whole phone's screen behind it.
+    bool frameCoversScreen() const;
     // The squares the hands can sweep, about their pivots.
     QRect handsReach() const;
 

@@ -89,7 +89,7 @@ X11FramePresenter::~X11FramePresenter()
     xcb_flush(m_connection);
 }
 
-void X11FramePresenter::present(const QImage& frame, const QRegion& region)
+void X11FramePresenter::present(const QImage& frame, const QRegion& region, uint32_t mirror)
 {
     const auto window = static_cast<uint32_t>(m_window->winId());
     const QRegion part = region & frame.rect();
@@ -113,6 +113,8 @@ void X11FramePresenter::present(const QImage& frame, const QRegion& region)
     const auto stride = static_cast<std::size_t>(pixels.bytesPerLine());
     if (!ensureSegment(stride * static_cast<std::size_t>(pixels.height()))) {
         putOverSocket(pixels, part, window);
+        if (mirror)
+            putOverSocket(pixels, part, mirror);
         return;
     }
     waitForServer();
@@ -123,18 +125,24 @@ void X11FramePresenter::present(const QImage& frame, const QRegion& region)
             const std::size_t offset = static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(rect.left()) * 4;
             std::memcpy(segment + offset, pixels.constBits() + offset, rowBytes);
         }
-        xcb_shm_put_image(m_connection, window, m_gc, static_cast<uint16_t>(pixels.width()),
-                          static_cast<uint16_t>(pixels.height()), static_cast<uint16_t>(rect.x()),
-                          static_cast<uint16_t>(rect.y()), static_cast<uint16_t>(rect.width()),
-                          static_cast<uint16_t>(rect.height()), static_cast<int16_t>(rect.x()),
-                          static_cast<int16_t>(rect.y()), WindowDepth, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                          0, m_segment, 0);
+        putFromSegment(pixels, rect, window);
+        if (mirror)
+            putFromSegment(pixels, rect, mirror);
     }
     // Answered only after the puts before it: when the answer is in, the
     // server no longer reads the segment.
     m_fence = xcb_get_input_focus(m_connection).sequence;
     m_fencePending = true;
     xcb_flush(m_connection);
+}
+
+void X11FramePresenter::putFromSegment(const QImage& frame, const QRect& rect, uint32_t window)
+{
+    xcb_shm_put_image(m_connection, window, m_gc, static_cast<uint16_t>(frame.width()),
+                      static_cast<uint16_t>(frame.height()), static_cast<uint16_t>(rect.x()),
+                      static_cast<uint16_t>(rect.y()), static_cast<uint16_t>(rect.width()),
+                      static_cast<uint16_t>(rect.height()), static_cast<int16_t>(rect.x()),
+                      static_cast<int16_t>(rect.y()), WindowDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment, 0);
 }
 
 bool X11FramePresenter::ensureSegment(std::size_t bytes)

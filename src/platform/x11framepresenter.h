@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class QImage;
+class QRect;
 class QRegion;
 class QWidget;
 struct xcb_connection_t;
@@ -37,9 +38,11 @@ public:
     X11FramePresenter& operator=(const X11FramePresenter&) = delete;
 
     // Shows the part region of frame (window coordinates, the frame's
-    // top-left at the window's) in the window. The frame is opaque, 32 bits
-    // a pixel; other formats are converted first.
-    void present(const QImage& frame, const QRegion& region);
+    // top-left at the window's) in the window, and in `mirror` (a window of
+    // the same depth laid over the same place, the keyguard's overlay) when
+    // given. The frame is opaque, 32 bits a pixel; other formats are
+    // converted first.
+    void present(const QImage& frame, const QRegion& region, uint32_t mirror = 0);
 
     // Whether frames go through shared memory (known after the first one).
     bool sharesMemory() const { return m_memory != nullptr; }
@@ -49,6 +52,7 @@ private:
     void releaseSegment();
     void waitForServer();
     void putOverSocket(const QImage& frame, const QRegion& region, uint32_t window);
+    void putFromSegment(const QImage& frame, const QRect& rect, uint32_t window);
 
     QWidget* m_window;
     xcb_connection_t* m_connection = nullptr;

@@ -2,6 +2,8 @@
 
 #include "platform/diagnostics.h"
 #include "platform/x11connection.h"
+#include "platform/x11overlay.h"
+#include "platform/x11reply.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -9,6 +11,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -49,21 +52,23 @@ X11Keyguard::X11Keyguard(QWidget* window)
 X11Keyguard::~X11Keyguard()
 {
     release();
+    m_overlay.reset();
     if (m_connection && QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-void X11Keyguard::engage()
+void X11Keyguard::engage(const QRect& geometry)
 {
     if (!m_connection)
         return;
     m_windowId = uint32_t(m_window->winId());
+    m_geometry = geometry;
     if (!m_root) {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_windowId), nullptr);
+        const X11Reply<xcb_query_tree_reply_t> tree(
+                xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_windowId), nullptr));
         if (!tree)
             return;
         m_root = tree->root;
-        std::free(tree);
     }
     if (!m_engaged) {
         rememberFocus();
@@ -71,6 +76,10 @@ void X11Keyguard::engage()
         m_warned = false;
         m_sinceEngaged.start();
         watchRoot(true);
+        if (m_overlayWanted && X11Overlay::isAvailable(m_connection))
+            m_overlay = std::make_unique<X11Overlay>(m_connection, m_root, geometry);
+    } else if (m_overlay) {
+        m_overlay->setGeometry(geometry);
     }
     raise();
     tryGrabs();
@@ -83,6 +92,11 @@ void X11Keyguard::release()
     m_engaged = false;
     m_retry.stop();
     watchRoot(false);
+    m_overlay.reset();
+    // The window is unmapped by now: the pointer crossed into whatever lies
+    // beneath while the grab was still held, so the crossing is reported to
+    // no one but us, and a window manager whose focus follows the pointer
+    // does not take the keyboard off the window that had it.
     if (m_keyboardHeld)
         xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
     if (m_pointerHeld)
@@ -91,6 +105,11 @@ void X11Keyguard::release()
     m_pointerHeld = false;
     restoreFocus();
     xcb_flush(m_connection);
+}
+
+uint32_t X11Keyguard::overlayWindow() const
+{
+    return m_overlay ? m_overlay->window() : 0;
 }
 
 void X11Keyguard::raise()
@@ -108,6 +127,8 @@ void X11Keyguard::raise()
             });
         return;
     }
+    if (!m_windowId)
+        return;
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(m_connection, m_windowId, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_flush(m_connection);
@@ -115,32 +136,30 @@ void X11Keyguard::raise()
 
 void X11Keyguard::tryGrabs()
 {
-    if (!m_engaged)
+    if (!m_engaged || !m_windowId)
         return;
     uint8_t keyboardStatus = XCB_GRAB_STATUS_SUCCESS;
     uint8_t pointerStatus = XCB_GRAB_STATUS_SUCCESS;
     if (!m_keyboardHeld) {
         // Every key goes to the lock window, whichever window has the focus.
-        xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+        const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
                 m_connection,
                 xcb_grab_keyboard(m_connection, 0, m_windowId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
                                   XCB_GRAB_MODE_ASYNC),
-                nullptr);
+                nullptr));
         keyboardStatus = reply ? reply->status : uint8_t(0xff);
         m_keyboardHeld = keyboardStatus == XCB_GRAB_STATUS_SUCCESS;
-        std::free(reply);
     }
     if (!m_pointerHeld) {
         // Clicks go nowhere else either; the lock window itself ignores them.
         const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
-        xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(
+        const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
                 m_connection,
                 xcb_grab_pointer(m_connection, 0, m_windowId, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
                                  XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-                nullptr);
+                nullptr));
         pointerStatus = reply ? reply->status : uint8_t(0xff);
         m_pointerHeld = pointerStatus == XCB_GRAB_STATUS_SUCCESS;
-        std::free(reply);
     }
     if (m_keyboardHeld && m_pointerHeld)
         return;
@@ -168,12 +187,11 @@ void X11Keyguard::watchRoot(bool watch)
         return;
     // Event masks are kept per client: this adds to what the toolkit itself
     // selected on the root window, and takes away only what was added here.
-    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
-            m_connection, xcb_get_window_attributes(m_connection, m_root), nullptr);
+    const X11Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, m_root), nullptr));
     if (!attributes)
         return;
     const uint32_t current = attributes->your_event_mask;
-    std::free(attributes);
     if (watch && (current & XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY))
         return; // selected already by someone else in this process: leave it be
     const uint32_t mask = watch ? (current | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY)
@@ -185,29 +203,31 @@ void X11Keyguard::watchRoot(bool watch)
 void X11Keyguard::rememberFocus()
 {
     m_haveFocusBefore = false;
-    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
-    if (!focus)
-        return;
-    if (focus->focus != m_windowId) {
+    const X11Reply<xcb_get_input_focus_reply_t> focus(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    if (focus && focus->focus != m_windowId) {
         m_focusBefore = focus->focus;
         m_haveFocusBefore = true;
     }
-    std::free(focus);
 }
 
 void X11Keyguard::restoreFocus()
 {
     if (!m_haveFocusBefore)
         return;
-    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr);
-    const bool ours = focus && focus->focus == m_windowId;
-    std::free(focus);
-    // Someone else (the window manager, a new dialog) moved the focus while
-    // the lock screen was up: that choice stands.
+    const X11Reply<xcb_get_input_focus_reply_t> focus(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    // Ours, or fallen back from ours to the root (the lock window has gone):
+    // the lock screen still owns the choice. Anything else was someone
+    // else's choice (the window manager, a new dialog) while the lock screen
+    // was up, and that choice stands.
+    const bool ours = focus
+            && (focus->focus == m_windowId || focus->focus == m_root || focus->focus == XCB_NONE
+                || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT);
     if (!ours)
         return;
     // The window that had it may be gone or hidden by now; the server then
-    // refuses, and the focus falls back to the root when the window hides.
+    // refuses, and the focus stays where it fell.
     const xcb_void_cookie_t cookie = xcb_set_input_focus_checked(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT,
                                                                  m_focusBefore, XCB_CURRENT_TIME);
     std::free(xcb_request_check(m_connection, cookie));
@@ -218,6 +238,10 @@ bool X11Keyguard::nativeEventFilter(const QByteArray& eventType, void* message, 
     if (!m_engaged || eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if (m_overlay && m_overlay->handle(event) == X11Overlay::Event::Exposed)
+        emit overlayExposed();
+    if (handleOwnWindow(event))
+        return true;
     switch (event->response_type & 0x7f) {
     case XCB_MAP_NOTIFY: {
         const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
@@ -243,4 +267,104 @@ bool X11Keyguard::nativeEventFilter(const QByteArray& eventType, void* message, 
         break;
     }
     return false;
+}
+
+bool X11Keyguard::handleOwnWindow(const void* xcbEvent)
+{
+    const auto* event = static_cast<const xcb_generic_event_t*>(xcbEvent);
+    switch (event->response_type & 0x7f) {
+    case XCB_UNMAP_NOTIFY: {
+        // Unmapped by another client: the server has dropped both grabs with it.
+        const auto* unmap = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
+        if (unmap->window == m_windowId) {
+            m_keyboardHeld = m_pointerHeld = false;
+            xcb_map_window(m_connection, m_windowId);
+            raise();
+        }
+        break;
+    }
+    case XCB_MAP_NOTIFY: {
+        const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+        if (map->window == m_windowId && !(m_keyboardHeld && m_pointerHeld)) {
+            m_retry.stop();
+            tryGrabs();
+        }
+        break;
+    }
+    case XCB_DESTROY_NOTIFY: {
+        const auto* destroy = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+        if (destroy->window == m_windowId) {
+            m_keyboardHeld = m_pointerHeld = false;
+            m_windowId = 0;
+            // Made again from ordinary code, once this event is done with.
+            QMetaObject::invokeMethod(this, &X11Keyguard::windowLost, Qt::QueuedConnection);
+        }
+        break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        if (configure->window == m_windowId && configure->event == m_windowId)
+            putBack();
+        break;
+    }
+    case XCB_CLIENT_MESSAGE: {
+        // A close request through the window manager's protocol (a pager,
+        // wmctrl -c) is refused in silence, like WM_DELETE_WINDOW.
+        const auto* client = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        static const xcb_atom_t closeWindow = [this] {
+            const char name[] = "_NET_CLOSE_WINDOW";
+            const X11Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+                    m_connection, xcb_intern_atom(m_connection, 0, sizeof name - 1, name), nullptr));
+            return atom ? atom->atom : xcb_atom_t(XCB_NONE);
+        }();
+        if (client->window == m_windowId && closeWindow != XCB_NONE && client->type == closeWindow)
+            return true;
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+void X11Keyguard::putBack()
+{
+    const X11Reply<xcb_get_geometry_reply_t> now(
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_windowId), nullptr));
+    if (now && QRect(now->x, now->y, now->width, now->height) != m_geometry) {
+        const uint32_t values[] = { uint32_t(m_geometry.x()), uint32_t(m_geometry.y()),
+                                    uint32_t(m_geometry.width()), uint32_t(m_geometry.height()) };
+        xcb_configure_window(m_connection, m_windowId,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                     | XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+    }
+    if (!isTopmost())
+        raise();
+    xcb_flush(m_connection);
+}
+
+bool X11Keyguard::isTopmost()
+{
+    const X11Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return false;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    // Bottom to top: only unmapped windows may lie above the lock window.
+    std::vector<xcb_get_window_attributes_cookie_t> above;
+    int i = count - 1;
+    for (; i >= 0 && children[i] != m_windowId; --i) {
+        if (!m_overlay || children[i] != m_overlay->overlay())
+            above.push_back(xcb_get_window_attributes(m_connection, children[i]));
+    }
+    bool topmost = i >= 0;
+    for (const auto& cookie : above) {
+        const X11Reply<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(m_connection, cookie, nullptr));
+        if (attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED)
+            topmost = false;
+    }
+    return topmost;
 }

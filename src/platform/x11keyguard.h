@@ -5,9 +5,13 @@
 #include <QObject>
 #include <QTimer>
 
+#include <QRect>
+
 #include <cstdint>
+#include <memory>
 
 class QWidget;
+class X11Overlay;
 struct xcb_connection_t;
 
 // Holds an X11 window over everything else while it is shown: the window is
@@ -17,6 +21,12 @@ struct xcb_connection_t;
 // another client (an open menu) is retried without blocking the event loop;
 // if it cannot be taken within GrabPatienceMs, one warning goes to standard
 // error and the retries go on, slower, until it is taken or the window hides.
+//
+// The window is the lock: whoever unmaps, lowers, moves or resizes it, it is
+// put back at once and the grabs are taken again; destroyed, windowLost()
+// asks for a new one. Where the server has the Composite extension, a window
+// in its overlay shows the frames too (X11Overlay), so that not even a window
+// that raises itself many times a second shows through.
 //
 // The window must be an override-redirect one (Qt::X11BypassWindowManagerHint):
 // a window manager then neither stacks, focuses nor closes it.
@@ -34,20 +44,33 @@ public:
     explicit X11Keyguard(QWidget* window);
     ~X11Keyguard() override;
 
-    // Right after the window has been shown: stay on top and take the
-    // keyboard and the pointer. Calling it again while engaged only raises.
-    void engage();
-    // When the window hides: let go of both grabs, stop raising, and hand
-    // the keyboard focus back if the window still has it.
+    // Right after the window has been shown at `geometry`: stay on top and
+    // take the keyboard and the pointer. Calling it again while engaged only
+    // raises (and follows a new window or geometry).
+    void engage(const QRect& geometry);
+    // After the window has hidden: let go of both grabs and the overlay, stop
+    // raising, and hand the keyboard focus back to the window that had it.
     void release();
 
-    bool isEngaged() const { return m_engaged; }
-    bool holdsKeyboard() const { return m_keyboardHeld; }
-    bool holdsPointer() const { return m_pointerHeld; }
+    // Whether to show the frames in the Composite overlay too: only for a
+    // window whose frames are put there (X11FramePresenter); off by default.
+    void setOverlayWanted(bool wanted) { m_overlayWanted = wanted; }
+    // The window the frames are also to be put into while engaged; 0 when none.
+    uint32_t overlayWindow() const;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
+signals:
+    // The lock window was destroyed by another client while engaged: the
+    // widget is to make a new one and engage again.
+    void windowLost();
+    // What the overlay showed is gone: the whole frame is to be put again.
+    void overlayExposed();
+
 private:
+    bool handleOwnWindow(const void* xcbEvent);
+    void putBack();
+    bool isTopmost();
     void raise();
     void tryGrabs();
     void watchRoot(bool watch);
@@ -65,6 +88,9 @@ private:
     bool m_pointerHeld = false;
     bool m_watchingRoot = false;
     bool m_warned = false;
+    bool m_overlayWanted = false;
+    QRect m_geometry;
+    std::unique_ptr<X11Overlay> m_overlay;
     QTimer m_retry;
     QElapsedTimer m_sinceEngaged;
     // Another client that re-raises itself on our restacking would make the

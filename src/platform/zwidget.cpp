@@ -1,11 +1,14 @@
 #include "platform/zwidget.h"
 
+#include "platform/framefit.h"
 #include "platform/x11framepresenter.h"
 #include "platform/x11keyguard.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 ZWidget::ZWidget(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
@@ -27,11 +30,24 @@ ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
     : ZWidget(parent, flags | Qt::Window | windowSystemFlags())
 {
     setFocusPolicy(Qt::StrongFocus);
-    if (X11Keyguard::isAvailable())
+    if (X11Keyguard::isAvailable()) {
         m_keyguard = new X11Keyguard(this);
+        connect(m_keyguard, &X11Keyguard::windowLost, this, &ZMainWidget::replaceLostWindow);
+        connect(m_keyguard, &X11Keyguard::overlayExposed, this, [this] { update(); });
+    }
+    // A screen that changes size (RANDR) while the lock screen is shown is
+    // covered again at once.
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &ZMainWidget::followScreen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, &ZMainWidget::followScreen);
+    });
+    for (QScreen* screen : QGuiApplication::screens())
+        connect(screen, &QScreen::geometryChanged, this, &ZMainWidget::followScreen);
     if (X11FramePresenter::isAvailable()) {
         m_presenter = std::make_unique<X11FramePresenter>(this);
         setAttribute(Qt::WA_PaintOnScreen);
+        if (m_keyguard)
+            m_keyguard->setOverlayWanted(true);
     }
 }
 
@@ -45,13 +61,48 @@ bool ZMainWidget::presentsFrames() const
 void ZMainWidget::presentFrame(const QImage& frame, const QRegion& region)
 {
     if (m_presenter)
-        m_presenter->present(frame, region);
+        m_presenter->present(frame, region, m_keyguard ? m_keyguard->overlayWindow() : 0);
 }
 
 QPaintEngine* ZMainWidget::paintEngine() const
 {
     // Null tells the toolkit that the window paints the screen itself.
     return m_presenter ? nullptr : ZWidget::paintEngine();
+}
+
+QRegion ZMainWidget::phonePart(const QRegion& windowPart) const
+{
+    return FrameFit(size(), QSize(ScreenWidth, ScreenHeight)).toPhone(windowPart);
+}
+
+void ZMainWidget::updatePhonePart(const QRegion& phonePart)
+{
+    update(FrameFit(size(), QSize(ScreenWidth, ScreenHeight)).toWindow(phonePart));
+}
+
+void ZMainWidget::showFrame(const QImage& frame, const QRegion& windowPart)
+{
+    const FrameFit fit(size(), QSize(ScreenWidth, ScreenHeight));
+    const QColor uncovered = palette().color(QPalette::Window);
+    if (!presentsFrames()) {
+        QPainter window(this);
+        fit.paint(window, frame, windowPart, uncovered);
+        return;
+    }
+    const bool covers = !frame.isNull() && !frame.hasAlphaChannel() && frame.width() >= ScreenWidth
+            && frame.height() >= ScreenHeight;
+    if (fit.isOneToOne() && covers && frame.size() == size()) {
+        presentFrame(frame, windowPart);
+        return;
+    }
+    // Scaled, or over the window's background: the window's picture is put
+    // together in an image of its own, kept from frame to frame.
+    if (m_windowImage.size() != size())
+        m_windowImage = QImage(size(), QImage::Format_RGB32);
+    QPainter window(&m_windowImage);
+    fit.paint(window, frame, windowPart, uncovered);
+    window.end();
+    presentFrame(m_windowImage, windowPart);
 }
 
 void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
@@ -65,24 +116,31 @@ bool ZMainWidget::coversScreen() const
 {
     if (!m_fullScreenMode)
         return false;
-    if (qEnvironmentVariableIntValue("LOCKAPP_FULLSCREEN") == 1)
-        return true;
+    return qEnvironmentVariable("LOCKAPP_FULLSCREEN") != QLatin1String("0");
+}
+
+QRect ZMainWidget::wantedGeometry() const
+{
     const QScreen* screen = this->screen();
-    if (!screen)
-        return false;
-    const QSize size = screen->size();
-    return size.width() <= ScreenWidth && size.height() <= ScreenHeight;
+    if (coversScreen() && screen)
+        return screen->geometry();
+    return QRect(screen ? screen->geometry().topLeft() : QPoint(0, 0), QSize(ScreenWidth, ScreenHeight));
+}
+
+QRect ZMainWidget::nativeGeometry() const
+{
+    // The X server counts in pixels of the screen, the toolkit scaled ones.
+    const qreal ratio = devicePixelRatioF();
+    return QRect((QPointF(geometry().topLeft()) * ratio).toPoint(), (QSizeF(size()) * ratio).toSize());
 }
 
 void ZMainWidget::show()
 {
-    if (coversScreen()) {
-        // Without a window manager nobody honours the full-screen request,
-        // so the window also takes the screen's geometry itself.
-        if (const QScreen* screen = this->screen())
-            setGeometry(screen->geometry());
+    // Without a window manager nobody honours the full-screen request, so
+    // the window also takes the screen's geometry itself.
+    setGeometry(wantedGeometry());
+    if (coversScreen())
         QWidget::showFullScreen();
-    }
     else
         QWidget::show();
     // A lock screen stands over everything and takes the keys as soon as it
@@ -93,25 +151,46 @@ void ZMainWidget::show()
     // It also stays over windows that come later, and holds the keyboard
     // and the pointer until it hides.
     if (m_keyguard)
-        m_keyguard->engage();
+        m_keyguard->engage(nativeGeometry());
 }
 
 void ZMainWidget::hide()
 {
-    // Let go before the window disappears, so that the focus can go back to
-    // the window that had it.
-    if (m_keyguard)
-        m_keyguard->release();
+    // The keyguard lets go once the window is off the screen (hideEvent).
     QWidget::hide();
 }
 
 void ZMainWidget::hideEvent(QHideEvent* event)
 {
-    // Hidden some other way than through hide(): the server has dropped the
-    // grabs with the window; stop asking for them.
-    if (m_keyguard)
+    // However the window hides, it holds nothing any more; not while it is
+    // only being made again.
+    if (m_keyguard && !m_replacingWindow)
         m_keyguard->release();
     ZWidget::hideEvent(event);
+}
+
+void ZMainWidget::followScreen()
+{
+    if (!isVisible() || wantedGeometry() == geometry())
+        return;
+    setGeometry(wantedGeometry());
+    if (m_keyguard)
+        m_keyguard->engage(nativeGeometry());
+    update();
+}
+
+void ZMainWidget::replaceLostWindow()
+{
+    // Another client destroyed the window while it was shown: a new one
+    // takes its place, shown and holding the keys again.
+    if (!isVisible())
+        return;
+    m_replacingWindow = true;
+    QWidget::hide();
+    destroy(true, false);
+    create();
+    m_replacingWindow = false;
+    show();
 }
 
 ZKbMainWidget::ZKbMainWidget(QWidget* parent, const char* name, unsigned int flags)

@@ -29,11 +29,12 @@ public:
     static constexpr int ScreenWidth = PhoneScreen::Width;
     static constexpr int ScreenHeight = PhoneScreen::Height;
 
-    // Asks for the whole screen whenever the window is shown. On a screen of
-    // the phone's size the window covers it; on a larger desktop it becomes a
-    // fixed 240 x 320 window, unless LOCKAPP_FULLSCREEN=1 forces full screen.
+    // Asks for the whole screen whenever the window is shown: the window
+    // covers the screen it is on, also a larger desktop's (the phone's screen
+    // scaled to fit and centred, black around it), and follows that screen's
+    // size while shown. LOCKAPP_FULLSCREEN=0 keeps a window of the phone's
+    // size at the top-left corner of a larger screen.
     void setFullScreenMode(bool fullScreen, bool hideTitleBar);
-    bool isFullScreenMode() const { return m_fullScreenMode; }
 
     // While shown, the window stands over every other window, including
     // those that appear later, and holds the keyboard and the pointer: no
@@ -45,11 +46,19 @@ public:
     // Whether a shown window will cover the whole screen it is on.
     bool coversScreen() const;
 
-    // The X11 keyguard of this window; null on other platforms.
-    X11Keyguard* keyguard() const { return m_keyguard; }
-
 protected:
     void hideEvent(QHideEvent* event) override;
+
+    // The window shows the phone's screen, scaled to fit it: a subclass
+    // paints in the phone's coordinates. The part of the phone's screen that
+    // a part of the window shows, and a repaint of a part of the phone's
+    // screen.
+    QRegion phonePart(const QRegion& windowPart) const;
+    void updatePhonePart(const QRegion& phonePart);
+    // Puts the phone's screen, `frame`, on the window for a paint event's
+    // region. Where the frame leaves the phone's screen bare (smaller, empty
+    // or translucent) the window's background colour shows.
+    void showFrame(const QImage& frame, const QRegion& windowPart);
 
     // On X11 the window puts its frames on the screen itself, past the
     // toolkit's backing store (see X11FramePresenter): a paint event that
@@ -62,7 +71,14 @@ protected:
     QPaintEngine* paintEngine() const override;
 
 private:
+    QRect wantedGeometry() const;
+    QRect nativeGeometry() const;
+    void followScreen();
+    void replaceLostWindow();
+
     bool m_fullScreenMode = false;
+    bool m_replacingWindow = false;
+    QImage m_windowImage;
     X11Keyguard* m_keyguard = nullptr;
     std::unique_ptr<X11FramePresenter> m_presenter;
 };

@@ -10,6 +10,12 @@
 //   x11peer notify X Y W H show a plain red override-redirect window there
 //                          (a notification: no window manager stacks it),
 //                          print its id once it is mapped, keep it until killed
+//   x11peer raiser HZ X Y W H  the same, raising itself HZ times a second
+//   x11peer destroy WINDOW      destroy another client's window
+//   x11peer configure WINDOW X Y W H  move and resize it, then stack it
+//                          below every other window
+//   x11peer sample N X Y   reads the screen's pixel at X,Y N times, 10 ms
+//                          apart; prints how many were pure red (a peer's)
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -52,7 +58,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: x11peer grab SECONDS | trygrab | close WINDOW | top | notify X Y W H\n");
+    std::fprintf(stderr, "usage: x11peer grab SECONDS | trygrab | close WINDOW | top | notify X Y W H | "
+                         "raiser HZ X Y W H | destroy WINDOW | configure WINDOW X Y W H\n");
     return 2;
 }
 
@@ -126,12 +133,14 @@ int main(int argc, char** argv)
             std::free(tree);
         }
         std::printf("%u\n", top);
-    } else if (command == "notify" && argc == 6) {
+    } else if ((command == "notify" && argc == 6) || (command == "raiser" && argc == 7)) {
+        const bool raiser = command == "raiser";
+        char** place = argv + (raiser ? 3 : 2);
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         const xcb_window_t window = xcb_generate_id(c);
         const uint32_t values[] = { 0xff0000u, 1u, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, int16_t(std::atoi(argv[2])),
-                          int16_t(std::atoi(argv[3])), uint16_t(std::atoi(argv[4])), uint16_t(std::atoi(argv[5])), 0,
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, int16_t(std::atoi(place[0])),
+                          int16_t(std::atoi(place[1])), uint16_t(std::atoi(place[2])), uint16_t(std::atoi(place[3])), 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
         xcb_map_window(c, window);
@@ -142,8 +151,50 @@ int main(int argc, char** argv)
             if (mapped) {
                 std::printf("%u\n", window);
                 std::fflush(stdout);
+                break;
             }
         }
+        const auto period = std::chrono::duration<double>(raiser ? 1.0 / std::atof(argv[2]) : 3600.0);
+        for (;;) {
+            std::this_thread::sleep_for(period);
+            if (raiser) {
+                const uint32_t above = XCB_STACK_MODE_ABOVE;
+                xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+            }
+            xcb_flush(c);
+            while (xcb_generic_event_t* event = xcb_poll_for_event(c))
+                std::free(event);
+            if (xcb_connection_has_error(c))
+                break;
+        }
+    } else if (command == "sample" && argc == 5) {
+        const int samples = std::atoi(argv[2]);
+        int red = 0;
+        for (int i = 0; i < samples; ++i) {
+            auto* image = xcb_get_image_reply(
+                    c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(std::atoi(argv[3])),
+                                     int16_t(std::atoi(argv[4])), 1, 1, ~0u),
+                    nullptr);
+            uint32_t pixel = 0;
+            if (image && xcb_get_image_data_length(image) >= 4)
+                std::memcpy(&pixel, xcb_get_image_data(image), 4);
+            std::free(image);
+            red += (pixel & 0xffffffu) == 0xff0000u;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::printf("%d\n", red);
+    } else if (command == "destroy" && argc == 3) {
+        xcb_destroy_window(c, xcb_window_t(std::strtoul(argv[2], nullptr, 0)));
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    } else if (command == "configure" && argc == 7) {
+        const uint32_t values[] = { uint32_t(std::atoi(argv[3])), uint32_t(std::atoi(argv[4])),
+                                    uint32_t(std::atoi(argv[5])), uint32_t(std::atoi(argv[6])),
+                                    XCB_STACK_MODE_BELOW };
+        xcb_configure_window(c, xcb_window_t(std::strtoul(argv[2], nullptr, 0)),
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                     | XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
+                             values);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     } else {
         xcb_disconnect(c);
         return usage();
