@@ -4,8 +4,11 @@
 # over a popup mapped after it (a screenshot of the popup's place shows the
 # lock screen) and over that popup when it is activated; the keys typed then
 # reach lockapp (its keyCode lines) and none reach the popup (its xev log);
-# a close request leaves lockapp running and shown. After the unlock the
-# popup is seen again and its keys reach it.
+# a close request leaves lockapp running and shown, and says nothing. Another
+# client that unmaps, destroys, moves, shrinks or lowers the lock window has
+# it back within 100 ms, holding the keys; a window raising itself 500 times
+# a second never shows. After the unlock the popup is seen again and its keys
+# reach it.
 #   x11_keyguard.sh STAGE_DIR SCRIPTS_DIR X11PEER openbox|none
 set -euo pipefail
 stage="$1"
@@ -103,6 +106,29 @@ headless_wait_for "$log" "keyCode:67" 1
 kill -0 "$LOCKAPP_PID" 2>/dev/null || headless_die "lockapp ended on a close request"
 [ "$(headless_lock_window)" = "$window" ] || headless_die "the lock window is gone after a close request"
 [ "$(popup_keys)" -eq 0 ] || headless_die "$(popup_keys) typed keys reached the popup"
+
+# Another client's attacks on the lock window are undone at once.
+for how in unmap configure destroy; do
+    ms="$("$peer" attack "$how" "$window")"
+    [ "$ms" != never ] && [ "$ms" -le 100 ] || headless_die "the lock window was not back within 100 ms of $how: $ms"
+    headless_wait_until "the lock window is shown after $how" headless_window_shown
+    window="$(headless_lock_window)"
+    headless_wait_until "the lock window holds the keys again after $how" grabs_are "keyboard=held pointer=held "
+    headless_wait_until "the lock window is on top after $how" on_top
+done
+headless_key e
+headless_wait_for "$log" "keyCode:69" 1
+[ "$(popup_keys)" -eq 0 ] || headless_die "$(popup_keys) typed keys reached the popup after the attacks"
+
+# A window that raises itself 500 times a second, sampled 200 times.
+"$peer" raiser 500 20 20 100 100 >"$work/raiser.id" &
+raiser=$!
+HEADLESS_PIDS+=($raiser)
+headless_wait_until "the raiser is mapped" test -s "$work/raiser.id"
+red="$("$peer" sample 200 60 60)"
+kill "$raiser"
+[ "$red" -le 2 ] || headless_die "the self-raising window showed in $red of 200 samples"
+grep -q 'Unhandled client message' "$log.err" && headless_die "a close request was written out: $(cat "$log.err")"
 
 # The unlock: both grabs let go, the popup is seen again, keys reach it.
 headless_key Return

@@ -5,15 +5,19 @@
 //   x11peer trygrab        try to take both; prints "keyboard=free|held" and
 //                          "pointer=free|held" (held: another client has it)
 //   x11peer close WINDOW   ask WINDOW to close with WM_DELETE_WINDOW, as a
-//                          window manager does for Alt+F4
+//                          window manager does for Alt+F4, and with
+//                          _NET_CLOSE_WINDOW to the root, as a pager does
 //   x11peer top            the topmost mapped child of the root window
 //   x11peer notify X Y W H show a plain red override-redirect window there
 //                          (a notification: no window manager stacks it),
 //                          print its id once it is mapped, keep it until killed
 //   x11peer raiser HZ X Y W H  the same, raising itself HZ times a second
-//   x11peer destroy WINDOW      destroy another client's window
-//   x11peer configure WINDOW X Y W H  move and resize it, then stack it
-//                          below every other window
+//   x11peer attack unmap|destroy|configure WINDOW
+//                          unmap, destroy, or move off the screen, shrink to
+//                          1x1 and stack below every other window, another
+//                          client's window; prints the milliseconds until it
+//                          is back (mapped again, a new top-level mapped, its
+//                          geometry restored), or "never" after 5 s
 //   x11peer sample N X Y   reads the screen's pixel at X,Y N times, 10 ms
 //                          apart; prints how many were pure red (a peer's)
 #include <xcb/xcb.h>
@@ -59,7 +63,7 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
 int usage()
 {
     std::fprintf(stderr, "usage: x11peer grab SECONDS | trygrab | close WINDOW | top | notify X Y W H | "
-                         "raiser HZ X Y W H | destroy WINDOW | configure WINDOW X Y W H\n");
+                         "raiser HZ X Y W H | attack unmap|destroy|configure WINDOW | sample N X Y\n");
     return 2;
 }
 
@@ -115,6 +119,11 @@ int main(int argc, char** argv)
         event.data.data32[0] = atom(c, "WM_DELETE_WINDOW");
         event.data.data32[1] = XCB_CURRENT_TIME;
         xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        event.type = atom(c, "_NET_CLOSE_WINDOW");
+        event.data.data32[0] = XCB_CURRENT_TIME;
+        event.data.data32[1] = 2; // from a pager
+        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
         xcb_flush(c);
         // A round trip: the request has been handled before this exits.
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -183,18 +192,52 @@ int main(int argc, char** argv)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::printf("%d\n", red);
-    } else if (command == "destroy" && argc == 3) {
-        xcb_destroy_window(c, xcb_window_t(std::strtoul(argv[2], nullptr, 0)));
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    } else if (command == "configure" && argc == 7) {
-        const uint32_t values[] = { uint32_t(std::atoi(argv[3])), uint32_t(std::atoi(argv[4])),
-                                    uint32_t(std::atoi(argv[5])), uint32_t(std::atoi(argv[6])),
-                                    XCB_STACK_MODE_BELOW };
-        xcb_configure_window(c, xcb_window_t(std::strtoul(argv[2], nullptr, 0)),
-                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
-                                     | XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
-                             values);
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    } else if (command == "attack" && argc == 4) {
+        const std::string how = argv[2];
+        const xcb_window_t window = xcb_window_t(std::strtoul(argv[3], nullptr, 0));
+        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+        if (!geometry)
+            return usage();
+        const uint32_t watched = how == "destroy" ? root : window;
+        const uint32_t mask = how == "destroy" ? XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY : XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, watched, XCB_CW_EVENT_MASK, &mask);
+        const auto start = std::chrono::steady_clock::now();
+        if (how == "unmap") {
+            xcb_unmap_window(c, window);
+        } else if (how == "destroy") {
+            xcb_destroy_window(c, window);
+        } else {
+            const uint32_t values[] = { uint32_t(-5000), 0, 1, 1, XCB_STACK_MODE_BELOW };
+            xcb_configure_window(c, window,
+                                 XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                         | XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
+                                 values);
+        }
+        xcb_flush(c);
+        bool back = false;
+        while (!back && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+            xcb_generic_event_t* event = xcb_poll_for_event(c);
+            if (!event) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            const uint8_t type = event->response_type & 0x7f;
+            if (type == XCB_MAP_NOTIFY) {
+                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+                back = how == "unmap" ? map->window == window : (how == "destroy" && map->window != window);
+            } else if (type == XCB_CONFIGURE_NOTIFY && how == "configure") {
+                const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+                back = configure->window == window && configure->x == geometry->x && configure->y == geometry->y
+                        && configure->width == geometry->width && configure->height == geometry->height;
+            }
+            std::free(event);
+        }
+        std::free(geometry);
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (back)
+            std::printf("%lld\n", static_cast<long long>(elapsed.count()));
+        else
+            std::printf("never\n");
     } else {
         xcb_disconnect(c);
         return usage();
