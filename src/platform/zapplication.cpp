@@ -58,12 +58,6 @@ ZApplication::ZApplication(int& argc, char** argv, Type /*type: always a GUI cli
         m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
         connect(m_signalNotifier, &QSocketNotifier::activated, this, &ZApplication::onSignalPipeReadable);
     }
-
-    // Wayland lets no client hold the keyboard or stay above the others.
-    if (platformName().startsWith(QLatin1String("wayland")))
-        writeWarning("warning: the wayland platform gives no way to hold the keyboard: while the lock screen is "
-                     "shown, keys may still reach other applications (start lockapp with QT_QPA_PLATFORM=xcb "
-                     "to hold them)\n");
 }
 
 ZApplication::~ZApplication()

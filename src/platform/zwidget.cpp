@@ -1,8 +1,7 @@
 #include "platform/zwidget.h"
 
+#include "platform/displayplatform.h"
 #include "platform/framefit.h"
-#include "platform/x11framepresenter.h"
-#include "platform/x11keyguard.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -15,26 +14,16 @@ ZWidget::ZWidget(QWidget* parent, Qt::WindowFlags flags)
 {
 }
 
-namespace {
-// On X11 the main window keeps the window manager out: it places, stacks,
-// focuses and closes nothing of it, and the keyguard keeps it on top.
-Qt::WindowFlags windowSystemFlags()
-{
-    if (X11Keyguard::isAvailable())
-        return Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-    return {};
-}
-} // namespace
-
 ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
-    : ZWidget(parent, flags | Qt::Window | windowSystemFlags())
+    : ZWidget(parent, flags | Qt::Window)
+    , m_platform(DisplayPlatform::create(this))
 {
+    setWindowFlags(windowFlags() | m_platform->windowFlags());
     setFocusPolicy(Qt::StrongFocus);
-    if (X11Keyguard::isAvailable()) {
-        m_keyguard = new X11Keyguard(this);
-        connect(m_keyguard, &X11Keyguard::windowLost, this, &ZMainWidget::replaceLostWindow);
-        connect(m_keyguard, &X11Keyguard::overlayExposed, this, [this] { update(); });
-    }
+    if (m_platform->presentsFrames())
+        setAttribute(Qt::WA_PaintOnScreen);
+    connect(m_platform.get(), &DisplayPlatform::windowLost, this, &ZMainWidget::replaceLostWindow);
+    connect(m_platform.get(), &DisplayPlatform::repaintNeeded, this, [this] { update(); });
     // A screen that changes size (RANDR) while the lock screen is shown is
     // covered again at once.
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &ZMainWidget::followScreen);
@@ -43,31 +32,24 @@ ZMainWidget::ZMainWidget(QWidget* parent, Qt::WindowFlags flags)
     });
     for (QScreen* screen : QGuiApplication::screens())
         connect(screen, &QScreen::geometryChanged, this, &ZMainWidget::followScreen);
-    if (X11FramePresenter::isAvailable()) {
-        m_presenter = std::make_unique<X11FramePresenter>(this);
-        setAttribute(Qt::WA_PaintOnScreen);
-        if (m_keyguard)
-            m_keyguard->setOverlayWanted(true);
-    }
 }
 
 ZMainWidget::~ZMainWidget() = default;
 
 bool ZMainWidget::presentsFrames() const
 {
-    return m_presenter && !redirected(nullptr);
+    return m_platform->presentsFrames() && !redirected(nullptr);
 }
 
 void ZMainWidget::presentFrame(const QImage& frame, const QRegion& region)
 {
-    if (m_presenter)
-        m_presenter->present(frame, region, m_keyguard ? m_keyguard->overlayWindow() : 0);
+    m_platform->present(frame, region);
 }
 
 QPaintEngine* ZMainWidget::paintEngine() const
 {
     // Null tells the toolkit that the window paints the screen itself.
-    return m_presenter ? nullptr : ZWidget::paintEngine();
+    return m_platform->presentsFrames() ? nullptr : ZWidget::paintEngine();
 }
 
 QRegion ZMainWidget::phonePart(const QRegion& windowPart) const
@@ -150,13 +132,15 @@ void ZMainWidget::show()
     activateWindow();
     // It also stays over windows that come later, and holds the keyboard
     // and the pointer until it hides.
-    if (m_keyguard)
-        m_keyguard->engage(nativeGeometry());
+    m_platform->hold(nativeGeometry());
 }
 
 void ZMainWidget::hide()
 {
-    // The keyguard lets go once the window is off the screen (hideEvent).
+    // The display platform lets go once the window is off the screen
+    // (hideEvent).
+    if (isVisible())
+        m_platform->beforeHide();
     QWidget::hide();
 }
 
@@ -164,8 +148,8 @@ void ZMainWidget::hideEvent(QHideEvent* event)
 {
     // However the window hides, it holds nothing any more; not while it is
     // only being made again.
-    if (m_keyguard && !m_replacingWindow)
-        m_keyguard->release();
+    if (!m_replacingWindow)
+        m_platform->release();
     ZWidget::hideEvent(event);
 }
 
@@ -174,8 +158,7 @@ void ZMainWidget::followScreen()
     if (!isVisible() || wantedGeometry() == geometry())
         return;
     setGeometry(wantedGeometry());
-    if (m_keyguard)
-        m_keyguard->engage(nativeGeometry());
+    m_platform->hold(nativeGeometry());
     update();
 }
 

@@ -6,8 +6,7 @@
 
 #include <memory>
 
-class X11FramePresenter;
-class X11Keyguard;
+class DisplayPlatform;
 
 // The phone toolkit's widget base: a plain QWidget.
 class ZWidget : public QWidget
@@ -39,7 +38,7 @@ public:
     // While shown, the window stands over every other window, including
     // those that appear later, and holds the keyboard and the pointer: no
     // other application receives a key or a click. Hidden, it takes neither.
-    // (On X11; Wayland offers no such thing, see ZApplication.)
+    // (Where the display platform offers a way: see DisplayPlatform.)
     virtual void show();
     virtual void hide();
 
@@ -60,11 +59,10 @@ protected:
     // or translucent) the window's background colour shows.
     void showFrame(const QImage& frame, const QRegion& windowPart);
 
-    // On X11 the window puts its frames on the screen itself, past the
-    // toolkit's backing store (see X11FramePresenter): a paint event that
-    // is for the screen hands its frame to presentFrame() and opens no
-    // painter on the window. A paint redirected elsewhere (grab(),
-    // render()) paints as usual.
+    // Where the display platform puts frames on the screen itself, past the
+    // toolkit's backing store, a paint event that is for the screen hands
+    // its frame to presentFrame() and opens no painter on the window. A
+    // paint redirected elsewhere (grab(), render()) paints as usual.
     bool presentsFrames() const;
     // Shows the part region of frame, laid over the window from its top-left.
     void presentFrame(const QImage& frame, const QRegion& region);
@@ -79,8 +77,7 @@ private:
     bool m_fullScreenMode = false;
     bool m_replacingWindow = false;
     QImage m_windowImage;
-    X11Keyguard* m_keyguard = nullptr;
-    std::unique_ptr<X11FramePresenter> m_presenter;
+    std::unique_ptr<DisplayPlatform> m_platform;
 };
 
 // The keypad main window. Key presses reach keyPressEvent with the keypad's

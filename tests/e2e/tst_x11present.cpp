@@ -5,8 +5,8 @@
 // sleeps once a frame, with no round trip to the server in between.
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
-#include "platform/x11connection.h"
-#include "platform/x11framepresenter.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11framepresenter.h"
 #include "platform/zwidget.h"
 
 #include <QApplication>

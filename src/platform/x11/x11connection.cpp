@@ -1,4 +1,4 @@
-#include "platform/x11connection.h"
+#include "platform/x11/x11connection.h"
 
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>

@@ -1,9 +1,9 @@
-#include "platform/x11keyguard.h"
+#include "platform/x11/x11keyguard.h"
 
 #include "platform/diagnostics.h"
-#include "platform/x11connection.h"
-#include "platform/x11overlay.h"
-#include "platform/x11reply.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11overlay.h"
+#include "platform/x11/x11reply.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -93,10 +93,6 @@ void X11Keyguard::release()
     m_retry.stop();
     watchRoot(false);
     m_overlay.reset();
-    // The window is unmapped by now: the pointer crossed into whatever lies
-    // beneath while the grab was still held, so the crossing is reported to
-    // no one but us, and a window manager whose focus follows the pointer
-    // does not take the keyboard off the window that had it.
     if (m_keyboardHeld)
         xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
     if (m_pointerHeld)
@@ -105,6 +101,31 @@ void X11Keyguard::release()
     m_pointerHeld = false;
     restoreFocus();
     xcb_flush(m_connection);
+}
+
+void X11Keyguard::beforeHide()
+{
+    if (!m_engaged)
+        return;
+    // A grab by this client again, on another window, moves it there.
+    if (m_pointerHeld) {
+        const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+        const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
+                m_connection,
+                xcb_grab_pointer(m_connection, 0, m_root, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                 XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                nullptr));
+        m_pointerHeld = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    if (m_keyboardHeld) {
+        const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+                m_connection,
+                xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                  XCB_GRAB_MODE_ASYNC),
+                nullptr));
+        m_keyboardHeld = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    m_overlay.reset();
 }
 
 uint32_t X11Keyguard::overlayWindow() const
@@ -217,13 +238,12 @@ void X11Keyguard::restoreFocus()
         return;
     const X11Reply<xcb_get_input_focus_reply_t> focus(
             xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-    // Ours, or fallen back from ours to the root (the lock window has gone):
-    // the lock screen still owns the choice. Anything else was someone
-    // else's choice (the window manager, a new dialog) while the lock screen
-    // was up, and that choice stands.
+    // Ours, fallen back from ours to the root, or still the window that had
+    // it: the lock screen still owns the choice. Anything else was someone
+    // else's choice (a new dialog) while the lock screen was up, and stands.
     const bool ours = focus
             && (focus->focus == m_windowId || focus->focus == m_root || focus->focus == XCB_NONE
-                || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT);
+                || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == m_focusBefore);
     if (!ours)
         return;
     // The window that had it may be gone or hidden by now; the server then

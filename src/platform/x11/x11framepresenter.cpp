@@ -1,6 +1,6 @@
-#include "platform/x11framepresenter.h"
+#include "platform/x11/x11framepresenter.h"
 
-#include "platform/x11connection.h"
+#include "platform/x11/x11connection.h"
 
 #include <QGuiApplication>
 #include <QImage>

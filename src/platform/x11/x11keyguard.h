@@ -48,6 +48,12 @@ public:
     // take the keyboard and the pointer. Calling it again while engaged only
     // raises (and follows a new window or geometry).
     void engage(const QRect& geometry);
+    // Before the window hides: the grabs move to the root window, and the
+    // overlay goes. The pointer then leaves the lock screen while it is still
+    // held, so the crossing is reported to no one but this client, and a
+    // window manager whose focus follows the pointer does not give the
+    // keyboard to the window the lock screen uncovers under it.
+    void beforeHide();
     // After the window has hidden: let go of both grabs and the overlay, stop
     // raising, and hand the keyboard focus back to the window that had it.
     void release();
