@@ -2,6 +2,7 @@
 
 #include "platform/x11framepresenter.h"
 #include "platform/x11keyguard.h"
+#include "platform/zapplication.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -94,6 +95,7 @@ void ZMainWidget::show()
     // and the pointer until it hides.
     if (m_keyguard)
         m_keyguard->engage();
+    ZApplication::reportLockScreenShown(true);
 }
 
 void ZMainWidget::hide()
@@ -103,6 +105,7 @@ void ZMainWidget::hide()
     if (m_keyguard)
         m_keyguard->release();
     QWidget::hide();
+    ZApplication::reportLockScreenShown(false);
 }
 
 void ZMainWidget::hideEvent(QHideEvent* event)
