@@ -2,6 +2,7 @@
 
 #include "platform/buslink.h"
 #include "platform/diagnostics.h"
+#include "platform/lockscreenstatus.h"
 #include "platform/sessionnameclaim.h"
 
 #include <QEvent>
@@ -95,21 +96,32 @@ QWidget* ZApplication::mainWidget() const
 bool ZApplication::claimSession()
 {
     BusLink& bus = BusLink::session();
+    // On the bus before the name: whoever sees the name appear can ask at once.
+    m_lockScreenStatus = new LockScreenStatus(this);
+    m_lockScreenStatus->publishOn(bus.connection());
     SessionNameClaim claim(bus.connection());
     if (claim.claim() == SessionNameClaim::Outcome::HeldByAnother) {
         writeWarning("error: another lock screen is already running in this session (it owns \""
                      + claim.name().toUtf8() + "\" on the session bus)\n");
         return false;
     }
-    // The name goes with the connection: claim it again on every new one
-    // (a bus that came late, or came back).
-    connect(&bus, &BusLink::connected, this, [&bus] {
+    // The name and the object go with the connection: put them on every new
+    // one (a bus that came late, or came back).
+    connect(&bus, &BusLink::connected, this, [this, &bus] {
+        m_lockScreenStatus->publishOn(bus.connection());
         SessionNameClaim again(bus.connection());
         if (again.claim() == SessionNameClaim::Outcome::HeldByAnother)
             writeWarning("warning: another lock screen took \"" + again.name().toUtf8()
                          + "\" on the session bus while it was away; two lock screens now run in this session\n");
     });
     return true;
+}
+
+void ZApplication::reportLockScreenShown(bool shown)
+{
+    auto* app = qobject_cast<ZApplication*>(QCoreApplication::instance());
+    if (app && app->m_lockScreenStatus)
+        app->m_lockScreenStatus->setShown(shown);
 }
 
 bool ZApplication::eventFilter(QObject* watched, QEvent* event)

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class LockScreenStatus;
 class QSocketNotifier;
 
 // The phone's application object: a QApplication whose event loop ends
@@ -40,6 +41,11 @@ public:
     // then runs on without one).
     bool claimSession();
 
+    // Tells the session bus whether the lock screen is shown (see
+    // LockScreenStatus): the window calls it when it is raised and when it
+    // is unlocked. Does nothing in an application that claimed no session.
+    static void reportLockScreenShown(bool shown);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -49,4 +55,5 @@ private slots:
 private:
     QPointer<QWidget> m_mainWidget;
     QSocketNotifier* m_signalNotifier = nullptr;
+    LockScreenStatus* m_lockScreenStatus = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/displayplatform.h"
 #include "platform/framefit.h"
+#include "platform/zapplication.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -133,6 +134,7 @@ void ZMainWidget::show()
     // It also stays over windows that come later, and holds the keyboard
     // and the pointer until it hides.
     m_platform->hold(nativeGeometry());
+    ZApplication::reportLockScreenShown(true);
 }
 
 void ZMainWidget::hide()
@@ -142,6 +144,7 @@ void ZMainWidget::hide()
     if (isVisible())
         m_platform->beforeHide();
     QWidget::hide();
+    ZApplication::reportLockScreenShown(false);
 }
 
 void ZMainWidget::hideEvent(QHideEvent* event)

@@ -14,7 +14,8 @@ bridge_on_exit() {
     if [ "$status" -ne 0 ]; then
         # What lockapp and the bridge said, for the failure's cause.
         for file in "$BRIDGE_WORK/lockapp.log" "$BRIDGE_WORK/bridge.out" "$BRIDGE_WORK/bridge.err"; do
-            [ -f "$file" ] && { echo "--- last lines of $(basename "$file"):"; grep -v -x -e '' -e 'len:[0-9]*' "$file" | tail -n 25; } >&2
+            # (|| true: an empty file must not end this handler before the clean-up.)
+            [ -f "$file" ] && { echo "--- last lines of $(basename "$file"):"; grep -v -x -e '' -e 'len:[0-9]*' "$file" | tail -n 25 || true; } >&2
         done
     fi
     headless_cleanup

@@ -2,7 +2,7 @@
 # lockctl bridge --logind with the real lockapp under Xvfb and dbusmock's
 # logind on a private system bus: this session's Lock raises the lock window
 # and makes it tick, another session's does nothing; the sleep inhibitor is
-# held while the bridge runs, released once "LCDOff" is through before sleep
+# held while the bridge runs, released once lockapp is shown before sleep
 # and taken again after resume; a logind that restarts still locks. Then the
 # session found without $XDG_SESSION_ID: this user's active one.
 #   bridge_logind.sh STAGE_DIR SCRIPTS_DIR
@@ -32,7 +32,7 @@ logind_prepare_for_sleep true
 headless_wait_visible
 headless_wait_for "$LOG" "LCDOff" 2
 bridge_wait_until "the inhibitor is released" bridge_no_inhibitor
-bridge_wait_out "logind: PrepareForSleep(true) -> LCDOff; sleep inhibitor released"
+bridge_wait_out "logind: the lock screen is shown -> sleep inhibitor released"
 logind_prepare_for_sleep false
 headless_wait_for "$LOG" "LCDOn" 2
 bridge_wait_until "the inhibitor is taken again" bridge_inhibitor_held

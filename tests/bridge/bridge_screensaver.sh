@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # lockctl bridge --screensaver with the real lockapp under Xvfb and dbusmock
 # as the desktop's screen-saver services on the session bus: ActiveChanged
-# raises the lock window and makes it tick, a repeated event sends nothing,
+# raises the lock window and makes it tick, a repeated event sends nothing
+# once lockapp says it is shown,
 # a service started after the bridge and one restarted are heard.
 #   bridge_screensaver.sh STAGE_DIR SCRIPTS_DIR
 source "$(dirname "$0")/bridge_lib.sh" "$1" "$2"
@@ -12,14 +13,16 @@ freedesktop_pid="${HEADLESS_PIDS[-1]}"
 bridge_start --screensaver --verbose
 bridge_wait_out "screensaver: org.freedesktop.ScreenSaver is on the bus -> listening"
 
-# Two activations in a row are one LCDOff: the signals arrive in order, so
-# once the deactivation is through, a second LCDOff would be in the log.
+# A second activation once lockapp says it is shown sends nothing: the
+# signals arrive in order, so once the deactivation is through, a second
+# LCDOff would be in the log.
 screensaver_active org.freedesktop.ScreenSaver true
+headless_wait_visible
+bridge_wait_out "lockscreen: ShownChanged(true) -> shown"
 screensaver_active org.freedesktop.ScreenSaver true
 screensaver_active org.freedesktop.ScreenSaver false
-headless_wait_visible
 headless_wait_for "$LOG" "LCDOn" 1
-bridge_wait_out "ActiveChanged(true) -> nothing (LCDOff already sent)"
+bridge_wait_out "ActiveChanged(true) -> nothing (the lock screen is shown)"
 bridge_wait_ticking 2
 bridge_expect_messages LCDOff LCDOn
 bridge_unlock

@@ -30,16 +30,25 @@ struct CapturedLog
     QTextStream err { &errors };
     BridgeLog log { &out, err };
 };
-// A script of events: "off", "on" or "lock", separated by blanks.
+// A script of events, separated by blanks: from the sources "off", "on" or
+// "lock"; from the lock screen "shown", "unlocked" (Shown turned false),
+// "gone" (left the bus), "back" (appeared, not shown) and "back-shown".
 void play(DisplayRelay& relay, const QString& script)
 {
+    const QString source = QStringLiteral("test");
     for (const QString& event : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (event == QLatin1String("off"))
-            relay.displayOff(QStringLiteral("test"), event);
+            relay.displayOff(source, event);
         else if (event == QLatin1String("on"))
-            relay.displayOn(QStringLiteral("test"), event);
+            relay.displayOn(source, event);
         else if (event == QLatin1String("lock"))
-            relay.sessionLocked(QStringLiteral("test"), event);
+            relay.sessionLocked(source, event);
+        else if (event == QLatin1String("shown") || event == QLatin1String("unlocked"))
+            relay.lockScreenShownChanged(source, event, event == QLatin1String("shown"));
+        else if (event == QLatin1String("gone"))
+            relay.lockScreenGone(source, event);
+        else if (event == QLatin1String("back") || event == QLatin1String("back-shown"))
+            relay.lockScreenAppeared(source, event, event == QLatin1String("back-shown"));
         else
             QFAIL(qPrintable("unknown event " + event));
     }
@@ -52,15 +61,33 @@ void tst_Bridge::relaySendsChangesOnly_data()
     QTest::addColumn<QStringList>("sent");
 
     QTest::newRow("blank, unblank") << "off on" << QStringList{ "LCDOff", "LCDOn" };
-    QTest::newRow("two blanks are one LCDOff") << "off off" << QStringList{ "LCDOff" };
-    QTest::newRow("two blanks, two unblanks") << "off off on on" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("blanks before the lock screen says it is shown each raise it")
+            << "off off" << QStringList{ "LCDOff", "LCDOff" };
+    QTest::newRow("a blank while shown and dark sends nothing") << "off shown off on on"
+                                                                << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("a blank while shown and ticking darkens it") << "lock shown off"
+                                                                << QStringList{ "LCDOff", "LCDOn", "LCDOff" };
     QTest::newRow("an unblank first: the display was on already") << "on" << QStringList{};
     QTest::newRow("lock while on raises and lets it tick") << "lock" << QStringList{ "LCDOff", "LCDOn" };
-    QTest::newRow("each lock raises again (the user may have unlocked)")
-            << "lock lock" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
-    QTest::newRow("lock while blanked keeps the screen dark") << "off lock" << QStringList{ "LCDOff" };
-    QTest::newRow("lock while blanked, then unblank") << "off lock on" << QStringList{ "LCDOff", "LCDOn" };
-    QTest::newRow("blank after a lock") << "lock off on" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+    QTest::newRow("a lock while shown sends nothing") << "lock shown lock" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("a lock after the unlock raises again")
+            << "lock shown unlocked lock" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+    QTest::newRow("a blank that never ended, unlocked, then a lock")
+            << "off shown unlocked lock" << QStringList{ "LCDOff", "LCDOff" };
+    QTest::newRow("a blank that never ended, unlocked, then sleep")
+            << "off shown unlocked off" << QStringList{ "LCDOff", "LCDOff" };
+    QTest::newRow("lock while blanked keeps the screen dark") << "off shown lock" << QStringList{ "LCDOff" };
+    QTest::newRow("lock while blanked, then unblank") << "off shown lock on" << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("blank after a lock") << "lock shown off on" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+    QTest::newRow("back after a crash while locked: raised and ticking")
+            << "lock shown gone back" << QStringList{ "LCDOff", "LCDOn", "LCDOff", "LCDOn" };
+    QTest::newRow("back after a crash while blanked: raised and dark")
+            << "off shown gone back" << QStringList{ "LCDOff", "LCDOff" };
+    QTest::newRow("back after a sleep that found it away") << "gone off back" << QStringList{ "LCDOff", "LCDOff" };
+    QTest::newRow("back when not locked stays hidden") << "lock shown unlocked gone back"
+                                                       << QStringList{ "LCDOff", "LCDOn" };
+    QTest::newRow("back and shown already needs nothing") << "lock gone back-shown lock"
+                                                          << QStringList{ "LCDOff", "LCDOn" };
 }
 
 void tst_Bridge::relaySendsChangesOnly()
@@ -103,9 +130,12 @@ void tst_Bridge::relayRetriesAfterAFailedSend()
     QVERIFY(verbose.contains(QLatin1String("LCDOff not sent")));
     busUp = true;
     QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
+    QVERIFY(!relay.isDisplayOn());
+    // Once the lock screen says it is up, a blank has nothing left to do.
+    relay.lockScreenShownChanged(QStringLiteral("test"), QStringLiteral("shown"), true);
     QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
     QCOMPARE(attempts, (QStringList{ "LCDOff", "LCDOff", "LCDOff" }));
-    QVERIFY(!relay.isDisplayOn());
+    QVERIFY(relay.isLocked());
 }
 
 void tst_Bridge::relayRunsTheFollowUpAfterTheSend()
@@ -122,14 +152,16 @@ void tst_Bridge::relayRunsTheFollowUpAfterTheSend()
         order << (told ? QStringLiteral("release") : QStringLiteral("release untold"));
         return QStringLiteral("released");
     });
-    // Already off: the follow-up still runs, at once.
+    // Shown and dark already: the follow-up still runs, at once.
+    relay.lockScreenShownChanged(QStringLiteral("lockscreen"), QStringLiteral("ShownChanged(true)"), true);
     relay.displayOff(QStringLiteral("logind"), QStringLiteral("PrepareForSleep(true)"), [&order](bool told) {
         order << (told ? QStringLiteral("release") : QStringLiteral("release untold"));
         return QString();
     });
     QCOMPARE(order, (QStringList{ "LCDOff", "release", "release" }));
     QCOMPARE(verbose, QStringLiteral("logind: PrepareForSleep(true) -> LCDOff; released\n"
-                                     "logind: PrepareForSleep(true) -> nothing (LCDOff already sent)\n"));
+                                     "lockscreen: ShownChanged(true) -> shown\n"
+                                     "logind: PrepareForSleep(true) -> nothing (the lock screen is shown)\n"));
 }
 
 void tst_Bridge::commandLine_data()

@@ -1,5 +1,6 @@
 #include "bridgecommand.h"
 
+#include "bridgelockscreen.h"
 #include "bridgelog.h"
 #include "bridgelogind.h"
 #include "bridgerelay.h"
@@ -36,12 +37,19 @@ QString bridgeCommandUsage()
         "                 Lock (loginctl lock-session) sends LCDOff, then LCDOn unless\n"
         "                 the screen is blanked; before sleep, LCDOff; after resume, LCDOn.\n"
         "                 A delay inhibitor of sleep is held so that the machine sleeps\n"
-        "                 only once LCDOff is on the bus; it is taken again after resume.\n"
+        "                 only once the lock screen says it is shown (at most 3 s later);\n"
+        "                 it is taken again after resume.\n"
         "  --verbose      one line per event on standard output: the source, the event\n"
         "                 and the message sent\n"
         "\n"
-        "A message already sent is not sent again: two blanks in a row are one LCDOff.\n"
-        "Services that stop and start again are picked up by their bus names.\n"
+        "The bridge learns from lockapp (org.lockapp.LockScreen on the session bus)\n"
+        "whether the lock screen is shown: every lock, blank or sleep that finds it\n"
+        "not shown sends LCDOff, one that finds it shown and dark sends nothing. From a\n"
+        "lock until lockapp reports the unlock the session counts as locked: a lockapp\n"
+        "that (re)appears on the bus then is raised at once. Services that stop and\n"
+        "start again are picked up by their bus names, a session bus that comes back\n"
+        "is listened to again; only signals of the documented arguments, from the\n"
+        "current owner of a service's name, count.\n"
         "\n"
         "Exit codes: 0 stopped by SIGTERM or SIGINT, 2 usage error.\n");
 }
@@ -93,7 +101,14 @@ int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err
     // not lost.
     QuitSignals quit;
     BridgeLog log(options.verbose ? &out : nullptr, err);
+    // The session bus carries the messages and lockapp's word on whether it is
+    // shown, whatever the sources: connected now, so that the first message is
+    // not held up by a connect. The connect is bounded in time, is retried in
+    // the background, and without DBUS_SESSION_BUS_ADDRESS starts no bus.
+    BusLink& sessionBus = BusLink::session();
     DisplayRelay relay(log);
+    LockScreenWatch lockScreen(sessionBus, relay, log);
+    lockScreen.start();
     QString why;
 
     std::unique_ptr<X11SaverSource> x11;
@@ -106,9 +121,7 @@ int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err
     }
     std::unique_ptr<ScreenSaverSource> screenSaver;
     if (options.screenSaver) {
-        // The link the messages are sent on: its connect is bounded in time,
-        // and without DBUS_SESSION_BUS_ADDRESS it starts no bus of its own.
-        screenSaver = std::make_unique<ScreenSaverSource>(BusLink::session().connection(), relay, log);
+        screenSaver = std::make_unique<ScreenSaverSource>(sessionBus, relay, log);
         if (!screenSaver->start(&why))
             screenSaver.reset();
         warnSkipped(log, ScreenSaverSource::Name, why);

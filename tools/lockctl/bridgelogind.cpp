@@ -2,13 +2,13 @@
 
 #include "bridgeinhibitor.h"
 #include "bridgelog.h"
+#include "bridgenameowner.h"
 #include "bridgerelay.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
 #include <unistd.h>
@@ -38,9 +38,14 @@ LogindSource::LogindSource(QDBusConnection systemBus, const QString& sessionId, 
     , m_relay(relay)
     , m_log(log)
     , m_inhibitor(new SleepInhibitor(m_bus, this))
+    , m_owner(new BusNameOwner(service, this))
 {
     connect(m_inhibitor, &SleepInhibitor::taken, this, &LogindSource::onInhibitorTaken);
     connect(m_inhibitor, &SleepInhibitor::failed, this, &LogindSource::onInhibitorFailed);
+    m_shownWait.setSingleShot(true);
+    m_shownWait.setInterval(ShownWaitMs);
+    connect(&m_shownWait, &QTimer::timeout, this, &LogindSource::onShownWaitOver);
+    connect(&m_relay, &DisplayRelay::lockScreenShown, this, &LogindSource::onLockScreenShown);
 }
 
 bool LogindSource::start(QString* why)
@@ -49,29 +54,22 @@ bool LogindSource::start(QString* why)
         *why = QStringLiteral("cannot reach the D-Bus system bus; skipped");
         return false;
     }
-    // Every session's Lock is heard; only the one of this session counts. With
-    // the service's name, the toolkit follows logind across restarts.
+    // From any sender with any arguments: the slots check both, and which
+    // session's Lock it is.
     const bool subscribed
-            = m_bus.connect(service, QString(), sessionInterface, QStringLiteral("Lock"), this,
+            = m_bus.connect(QString(), QString(), sessionInterface, QStringLiteral("Lock"), this,
                             SLOT(onLock(QDBusMessage)))
-            && m_bus.connect(service, managerPath, managerInterface, QStringLiteral("PrepareForSleep"), this,
-                             SLOT(onPrepareForSleep(bool)));
+            && m_bus.connect(QString(), managerPath, managerInterface, QStringLiteral("PrepareForSleep"), this,
+                             SLOT(onPrepareForSleep(QDBusMessage)));
     if (!subscribed) {
         *why = QStringLiteral("cannot subscribe to logind's signals on the system bus; skipped");
         return false;
     }
-    m_watcher = new QDBusServiceWatcher(service, m_bus,
-                                        QDBusServiceWatcher::WatchForRegistration
-                                                | QDBusServiceWatcher::WatchForUnregistration,
-                                        this);
-    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &LogindSource::onLogindRegistered);
-    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &LogindSource::onLogindUnregistered);
-
-    if (m_bus.interface() && m_bus.interface()->isServiceRegistered(service).value()) {
-        onLogindRegistered();
-    } else {
+    connect(m_owner, &BusNameOwner::appeared, this, &LogindSource::onLogindRegistered);
+    connect(m_owner, &BusNameOwner::vanished, this, &LogindSource::onLogindUnregistered);
+    m_owner->follow(m_bus);
+    if (!m_owner->isPresent())
         *why = QStringLiteral("%1 is not on the system bus; waiting for it").arg(service);
-    }
     return true;
 }
 
@@ -88,6 +86,7 @@ void LogindSource::onLogindRegistered()
 void LogindSource::onLogindUnregistered()
 {
     // Its inhibitors went with it; so did its sessions' paths.
+    m_shownWait.stop();
     m_inhibitor->release();
     m_sessionPath.clear();
     m_log.event(QLatin1String(Name), QStringLiteral("%1 vanished").arg(service), QStringLiteral("waiting for it"));
@@ -112,6 +111,8 @@ void LogindSource::onInhibitorFailed(const QString& why)
 
 void LogindSource::onLock(const QDBusMessage& message)
 {
+    if (!m_owner->sent(message) || !message.signature().isEmpty())
+        return;
     // logind may have been there before the session, or the session may have
     // been added after logind came back: look again.
     if (m_sessionPath.isEmpty())
@@ -121,22 +122,52 @@ void LogindSource::onLock(const QDBusMessage& message)
     m_relay.sessionLocked(QLatin1String(Name), QStringLiteral("Lock"));
 }
 
-void LogindSource::onPrepareForSleep(bool start)
+void LogindSource::onPrepareForSleep(const QDBusMessage& message)
 {
-    if (start) {
+    if (!m_owner->sent(message) || message.signature() != QLatin1String("b"))
+        return;
+    if (message.arguments().at(0).toBool()) {
         m_sleeping = true;
-        // "LCDOff" has made its round trip to the session bus when this
-        // returns; only then may the machine go to sleep.
+        // The machine may sleep once the lock screen says it is up, not
+        // merely once "LCDOff" is on the bus.
         m_relay.displayOff(QLatin1String(Name), QStringLiteral("PrepareForSleep(true)"), [this](bool) {
-            return m_inhibitor->release() ? QStringLiteral("sleep inhibitor released") : QString();
+            if (!m_inhibitor->isHeld())
+                return QString();
+            if (m_relay.isShown()) {
+                m_inhibitor->release();
+                return QStringLiteral("sleep inhibitor released");
+            }
+            m_shownWait.start();
+            return QStringLiteral("waiting for the lock screen");
         });
     } else {
         m_sleeping = false;
+        m_shownWait.stop();
+        // The wait did not end: this inhibitor is of the sleep that is over.
+        m_inhibitor->release();
         m_relay.displayOn(QLatin1String(Name), QStringLiteral("PrepareForSleep(false)"), [this](bool) {
             m_inhibitor->take();
             return QStringLiteral("taking a new sleep inhibitor");
         });
     }
+}
+
+void LogindSource::onLockScreenShown()
+{
+    if (m_shownWait.isActive())
+        releaseForSleep(QStringLiteral("the lock screen is shown"));
+}
+
+void LogindSource::onShownWaitOver()
+{
+    releaseForSleep(QStringLiteral("no word from the lock screen within %1 ms").arg(ShownWaitMs));
+}
+
+void LogindSource::releaseForSleep(const QString& why)
+{
+    m_shownWait.stop();
+    if (m_inhibitor->release())
+        m_log.event(QLatin1String(Name), why, QStringLiteral("sleep inhibitor released"));
 }
 
 void LogindSource::findSession()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -8,19 +9,26 @@
 class BridgeLog;
 
 // The one place where the bridge talks to the lock screen. The sources report
-// what happened to the display; the relay remembers what it last told the
-// lock screen and sends "LCDOff" or "LCDOn" on "EZX/System" only when that
-// changes, so two "blanked" in a row are one "LCDOff" whichever source they
-// come from. Until the first message the display counts as on, as it does for
-// lockapp itself.
-class DisplayRelay
+// lock requests (a blank, a session lock, sleep) and the display coming back;
+// the lock screen itself reports whether it is shown. A lock request raises
+// the lock screen ("LCDOff" on "EZX/System") unless the lock screen has said
+// it is shown and was last told that the display is off: what counts is what
+// the lock screen reports, not what the relay last sent. "LCDOn" is sent only
+// when it changes what the lock screen was last told. Until the first message
+// the display counts as on, as it does for lockapp itself.
+//
+// The relay also keeps whether the session is locked: from a lock request
+// until the lock screen reports an unlock. A lock screen that (re)appears on
+// the bus while the session is locked is raised at once.
+class DisplayRelay : public QObject
 {
+    Q_OBJECT
 public:
     // Hands one message to the bus; false when it could not be sent.
     using Sender = std::function<bool(const QByteArray& message)>;
 
     // The default sender uses the channel transport of lockctl send.
-    explicit DisplayRelay(BridgeLog& log, Sender sender = {});
+    explicit DisplayRelay(BridgeLog& log, Sender sender = {}, QObject* parent = nullptr);
 
     // What a source does once the message is on the bus (or could not be
     // sent: told is then false); its text ends the event's line.
@@ -36,16 +44,33 @@ public:
     // the time while the user looks at it.
     void sessionLocked(const QString& source, const QString& event);
 
+    // What the lock screen says of itself: it appeared on the bus (Shown as
+    // read then), its Shown changed (false: the user unlocked), it left.
+    void lockScreenAppeared(const QString& source, const QString& event, bool shown);
+    void lockScreenShownChanged(const QString& source, const QString& event, bool shown);
+    void lockScreenGone(const QString& source, const QString& event);
+
     bool isDisplayOn() const { return m_displayOn; }
+    bool isLocked() const { return m_locked; }
+    // True only while the lock screen has said so.
+    bool isShown() const { return m_shown; }
+
+signals:
+    // The lock screen reported that it is shown.
+    void lockScreenShown();
 
 private:
-    enum class Outcome { Sent, AlreadySent, Failed };
+    enum class Outcome { Sent, AlreadySent, AlreadyShown, Failed };
     Outcome tell(bool on);
+    Outcome raise();
+    QString raiseAndLight(bool lightAfter);
     static QString describe(Outcome outcome, bool on);
     bool report(const QString& source, const QString& event, bool on, const Then& then);
 
     BridgeLog& m_log;
     Sender m_send;
     bool m_displayOn = true;
+    bool m_locked = false;
+    bool m_shown = false;
     bool m_failing = false;  // the last send failed: warned once until one succeeds
 };

@@ -1,11 +1,11 @@
 #include "bridgescreensaver.h"
 
 #include "bridgelog.h"
+#include "bridgenameowner.h"
 #include "bridgerelay.h"
+#include "platform/buslink.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusServiceWatcher>
 
 namespace {
 // Each service sends ActiveChanged on an interface of its own name; the object
@@ -15,67 +15,97 @@ const char* const services[] = { "org.freedesktop.ScreenSaver", "org.gnome.Scree
 
 const char* const ScreenSaverSource::Name = "screensaver";
 
-ScreenSaverSource::ScreenSaverSource(QDBusConnection bus, DisplayRelay& relay, BridgeLog& log, QObject* parent)
+ScreenSaverSource::ScreenSaverSource(BusLink& bus, DisplayRelay& relay, BridgeLog& log, QObject* parent)
     : QObject(parent)
-    , m_bus(std::move(bus))
+    , m_bus(bus)
     , m_relay(relay)
     , m_log(log)
 {
+    for (const char* service : services) {
+        auto* owner = new BusNameOwner(QLatin1String(service), this);
+        m_owners.insert(owner->name(), owner);
+        connect(owner, &BusNameOwner::appeared, this, [this, owner] { onAppeared(owner); });
+        connect(owner, &BusNameOwner::vanished, this, [this, owner] { onVanished(owner); });
+    }
 }
 
 bool ScreenSaverSource::start(QString* why)
 {
-    if (!m_bus.isConnected()) {
-        *why = QStringLiteral("cannot reach the D-Bus session bus; skipped");
+    if (m_bus.address().isEmpty()) {
+        *why = QStringLiteral("no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set); skipped");
         return false;
     }
-    QStringList names;
-    for (const char* service : services) {
-        const QString name = QLatin1String(service);
-        names << name;
-        // With a service name, the toolkit follows the name's owner: a service
-        // started later or restarted is heard without connecting again.
-        if (!m_bus.connect(name, QString(), name, QStringLiteral("ActiveChanged"), this,
-                           SLOT(onActiveChanged(bool,QDBusMessage)))) {
-            *why = QStringLiteral("cannot subscribe to %1 on the session bus; skipped").arg(name);
-            return false;
-        }
+    connect(&m_bus, &BusLink::connected, this, &ScreenSaverSource::subscribe);
+    connect(&m_bus, &BusLink::lost, this, &ScreenSaverSource::onLost);
+    if (!m_bus.isConnected()) {
+        *why = QStringLiteral("cannot reach the D-Bus session bus yet; listening once it answers");
+        return true;
     }
-    m_watcher = new QDBusServiceWatcher(this);
-    m_watcher->setConnection(m_bus);
-    m_watcher->setWatchedServices(names);
-    m_watcher->setWatchMode(QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration);
-    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &ScreenSaverSource::onServiceRegistered);
-    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &ScreenSaverSource::onServiceUnregistered);
-
+    subscribe();
     bool anyPresent = false;
-    for (const QString& name : names) {
-        if (m_bus.interface() && m_bus.interface()->isServiceRegistered(name).value()) {
-            anyPresent = true;
-            m_log.event(QLatin1String(Name), name + QStringLiteral(" is on the bus"), QStringLiteral("listening"));
-        }
-    }
+    for (const BusNameOwner* owner : std::as_const(m_owners))
+        anyPresent = anyPresent || owner->isPresent();
     if (!anyPresent)
-        *why = QStringLiteral("neither %1 is on the session bus; waiting for one").arg(names.join(QStringLiteral(" nor ")));
+        *why = QStringLiteral("neither %1 is on the session bus; waiting for one")
+                       .arg(m_owners.keys().join(QStringLiteral(" nor ")));
     return true;
 }
 
-void ScreenSaverSource::onActiveChanged(bool active, const QDBusMessage& message)
+void ScreenSaverSource::subscribe()
 {
+    QDBusConnection bus = m_bus.connection();
+    m_subscribing = true;
+    for (BusNameOwner* owner : std::as_const(m_owners)) {
+        // Any sender, any signature: onActiveChanged checks both.
+        bus.connect(QString(), QString(), owner->name(), QStringLiteral("ActiveChanged"), this,
+                    SLOT(onActiveChanged(QDBusMessage)));
+        owner->follow(bus);
+    }
+    m_subscribing = false;
+}
+
+void ScreenSaverSource::onLost()
+{
+    // The services went with the bus.
+    for (BusNameOwner* owner : std::as_const(m_owners))
+        owner->forget();
+}
+
+void ScreenSaverSource::onActiveChanged(const QDBusMessage& message)
+{
+    BusNameOwner* owner = m_owners.value(message.interface());
+    if (!owner || !owner->sent(message) || message.signature() != QLatin1String("b")) {
+        m_log.event(QLatin1String(Name),
+                    QStringLiteral("%1 ActiveChanged(%2) from %3").arg(message.interface(), message.signature(),
+                                                                       message.service()),
+                    owner && owner->sent(message) ? QStringLiteral("ignored (not one boolean)")
+                                                  : QStringLiteral("ignored (not the name's owner)"));
+        return;
+    }
+    const bool active = message.arguments().at(0).toBool();
+    m_active[owner->name()] = active;
     const QString event = QStringLiteral("%1 ActiveChanged(%2)")
-                                  .arg(message.interface(), active ? QStringLiteral("true") : QStringLiteral("false"));
+                                  .arg(owner->name(), active ? QStringLiteral("true") : QStringLiteral("false"));
     if (active)
         m_relay.displayOff(QLatin1String(Name), event);
     else
         m_relay.displayOn(QLatin1String(Name), event);
 }
 
-void ScreenSaverSource::onServiceRegistered(const QString& service)
+void ScreenSaverSource::onAppeared(BusNameOwner* owner)
 {
-    m_log.event(QLatin1String(Name), service + QStringLiteral(" appeared"), QStringLiteral("listening"));
+    m_log.event(QLatin1String(Name),
+                owner->name() + (m_subscribing ? QStringLiteral(" is on the bus") : QStringLiteral(" appeared")),
+                QStringLiteral("listening"));
 }
 
-void ScreenSaverSource::onServiceUnregistered(const QString& service)
+void ScreenSaverSource::onVanished(BusNameOwner* owner)
 {
-    m_log.event(QLatin1String(Name), service + QStringLiteral(" vanished"), QStringLiteral("waiting for it"));
+    // Nobody is left to say it ended: the screen saver is over.
+    if (m_active.value(owner->name())) {
+        m_active[owner->name()] = false;
+        m_relay.displayOn(QLatin1String(Name), owner->name() + QStringLiteral(" vanished while active"));
+        return;
+    }
+    m_log.event(QLatin1String(Name), owner->name() + QStringLiteral(" vanished"), QStringLiteral("waiting for it"));
 }
