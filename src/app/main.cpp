@@ -3,6 +3,7 @@
 #include "app/standardstreams.h"
 #include "platform/buslink.h"
 #include "platform/diagnostics.h"
+#include "platform/displayplatform.h"
 #include "platform/zapplication.h"
 
 #include <unistd.h>
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     bool pathValid = true;
     const QString path = decodeProgramPath(QByteArray(argv[0]), &pathValid);
     ZApplication::usePhoneScreenResolution();
+    DisplayPlatform::chooseBeforeApplication();
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
     if (!pathValid) {
         writeWarning("warning: the program path \"" + escapedForLine(QByteArray(argv[0]))

@@ -36,6 +36,10 @@ public:
     // Whether frames go to the screen through present() rather than through
     // a painter on the window.
     virtual bool presentsFrames() const { return false; }
+    // Whether present() is handed the phone's screen as it is (a window of
+    // the phone's size) and fits it to each screen itself; otherwise the
+    // window covers the toolkit's screen and the frame is fitted into it.
+    virtual bool fitsFramesItself() const { return false; }
     // Shows the part `windowPart` of `windowImage`, the window's picture.
     virtual void present(const QImage& windowImage, const QRegion& windowPart);
 

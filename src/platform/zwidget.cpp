@@ -105,6 +105,8 @@ bool ZMainWidget::coversScreen() const
 QRect ZMainWidget::wantedGeometry() const
 {
     const QScreen* screen = this->screen();
+    if (m_platform->fitsFramesItself())
+        return QRect(0, 0, ScreenWidth, ScreenHeight);
     if (coversScreen() && screen)
         return screen->geometry();
     return QRect(screen ? screen->geometry().topLeft() : QPoint(0, 0), QSize(ScreenWidth, ScreenHeight));
