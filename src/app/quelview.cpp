@@ -49,8 +49,9 @@ quelView::quelView(const QString& path, const WallClock& clock)
     initImg();
     readClock();
     damage.expectChanges(handsReach());
-    // The repeating 1000 ms timer, started just after the next second begins.
-    ticker.align();
+    // The one-second tick runs only while it has something to repaint: the
+    // lock screen shown with the display on (keepTicking). Hidden or dark,
+    // nothing wakes the process.
 }
 
 quelView::~quelView() = default;
@@ -79,15 +80,15 @@ void quelView::LcdMessage(const QCString& msg, const QByteArray& /*data*/)
     if (msg == "LCDOn") {
         lcdOn = true;
         update();
-        // The ticks may have drifted off the second while the display was
-        // off (a suspend, the clock set): the next one falls on it again.
-        ticker.align();
+        // Started anew: the first tick falls just after the next second.
+        keepTicking(true);
         writeDiagnostic("\nLCDOn\n");
     } else if (msg == "LCDOff") {
         writeDiagnostic("\nLCDOff\n");
         lcdOn = false;
         shown = true;
         show();
+        keepTicking(false);
     } else {
         // Any client on the bus names messages: a name must not be able to
         // write lines of its own.
@@ -105,6 +106,7 @@ void quelView::keyPressEvent(QKeyEvent* e)
         if (unlockArmed) {
             shown = false;
             hide();
+            keepTicking(false);
             // With no time-out running nothing else would disarm the key, and
             // the next lock would give way to the star key alone.
             if (settings.timeOut <= 0)
@@ -119,6 +121,14 @@ void quelView::keyPressEvent(QKeyEvent* e)
             QTimer::singleShot(settings.timeOut, this, SLOT(midKeyTimeOut()));
     }
     // Never passed on: no key has any effect beyond these.
+}
+
+void quelView::keepTicking(bool restart)
+{
+    if (!(shown && lcdOn))
+        ticker.stop();
+    else if (restart || !ticker.isRunning())
+        ticker.align();
 }
 
 void quelView::midKeyTimeOut()

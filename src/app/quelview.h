@@ -73,6 +73,9 @@ private:
     void drawDate(QPainter& painter);
     void drawLunar(QPainter& painter);
     void drawNotify(QPainter& painter);
+    // Runs the one-second tick while the lock screen is shown with the
+    // display on, and only then; restart re-aligns it to the next second.
+    void keepTicking(bool restart);
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
     static QRect phoneRect();

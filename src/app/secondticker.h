@@ -26,12 +26,14 @@ public:
     // Starts the ticks anew: the first just after the next second begins,
     // then one every 1000 ms.
     void align();
+    // No more ticks until the next align().
+    void stop();
+    bool isRunning() const { return m_toBoundary || m_repeating; }
     // To be called with the id of every timer event the target receives.
     // Returns false for timers that are not the ticker's.
     bool onTimer(int timerId);
 
 private:
-    void stop();
     int msIntoSecond() const;
 
     QObject& m_target;

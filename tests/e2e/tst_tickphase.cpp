@@ -3,6 +3,8 @@
 // (its "paint over" line read from standard output) shortly after a second of
 // the wall clock begins; and so it stays after the wall clock is moved by a
 // fraction of a second under it (libfaketime, the offset changed at run time).
+// Hidden, and raised with the display off, nothing wakes the process at all;
+// the first frame after "LCDOn" comes at once.
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
 
@@ -160,14 +162,34 @@ void tst_TickPhase::framesFollowTheSecond()
     QVERIFY(lockapp);
     FrameLog log(*lockapp);
     QVERIFY(log.waitFor("\npix over!\n"));
+    // A loose bound that a tick once a second would break.
+    const auto verifyAsleep = [&](const char* state) {
+        std::this_thread::sleep_for(500ms);
+        const qint64 before = contextSwitches(lockapp->pid(), SwitchCount::AllWakeUps);
+        std::this_thread::sleep_for(3s);
+        const qint64 wakeUps = contextSwitches(lockapp->pid(), SwitchCount::AllWakeUps) - before;
+        QVERIFY2(before >= 0 && wakeUps <= 2,
+                 qPrintable(QStringLiteral("%1: %2 wake-ups in 3 s").arg(QLatin1String(state)).arg(wakeUps)));
+    };
+    verifyAsleep("hidden");
+    if (QTest::currentTestFailed())
+        return;
 
     // Raised, and the display switched on, at the same point of a second.
     waitForPhase(phaseMs);
     sendSystemMessage("LCDOff");
     QVERIFY(log.waitFor("\npaint over\n"));
+    verifyAsleep("raised, display off");
+    if (QTest::currentTestFailed())
+        return;
     waitForPhase(phaseMs);
     sendSystemMessage("LCDOn");
+    const auto sent = ProbeClock::now();
     QVERIFY(log.waitFor("\nLCDOn\n"));
+    const auto firstFrame = lockapp->waitFor(PaintOver, log.mark, 2s);
+    QVERIFY(firstFrame);
+    QVERIFY2(msBetween(sent, firstFrame->at) <= LateLimitMs,
+             qPrintable(QStringLiteral("the first frame came %1 ms after LCDOn").arg(msBetween(sent, firstFrame->at))));
     // The repaint LCDOn asks for comes at once; the ticks follow.
     std::this_thread::sleep_for(1200ms);
     verifyTicksOnTheSecond(log);

@@ -146,17 +146,6 @@ QString firstMismatch(const QImage& shown, const QImage& before, const QImage& f
     return QString();
 }
 
-qint64 voluntarySwitches(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-            return std::stoll(line.substr(line.find(':') + 1));
-    }
-    return -1;
-}
-
 } // namespace
 
 class tst_X11Present : public QObject
@@ -275,9 +264,9 @@ void tst_X11Present::lockappSleepsOnceAFrame()
     // The main thread sleeps in the event loop between ticks. Were each
     // frame to wait for the server before painting, it would sleep twice.
     const size_t from = lockapp.size();
-    const qint64 before = voluntarySwitches(lockapp.pid());
+    const qint64 before = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
     std::this_thread::sleep_for(8s);
-    const qint64 after = voluntarySwitches(lockapp.pid());
+    const qint64 after = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
     const size_t frames = lockapp.count("\npaint over\n", from, lockapp.size());
     QVERIFY(before >= 0 && after >= before);
     QVERIFY2(frames >= 7, qPrintable(QStringLiteral("%1 frames in 8 s").arg(frames)));

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <fcntl.h>
@@ -246,4 +248,42 @@ std::string runToEnd(const std::vector<std::string>& argv, int* exitCode)
     if (exitCode)
         *exitCode = code;
     return helper.text();
+}
+
+namespace {
+qint64 switchesOfTask(const std::string& statusPath, bool voluntaryOnly)
+{
+    std::ifstream status(statusPath);
+    if (!status)
+        return -1;
+    qint64 total = 0;
+    std::string line;
+    while (std::getline(status, line)) {
+        const bool voluntary = line.rfind("voluntary_ctxt_switches:", 0) == 0;
+        const bool involuntary = line.rfind("nonvoluntary_ctxt_switches:", 0) == 0;
+        if (voluntary || (involuntary && !voluntaryOnly))
+            total += std::stoll(line.substr(line.find(':') + 1));
+    }
+    return total;
+}
+} // namespace
+
+qint64 contextSwitches(pid_t pid, SwitchCount what)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task/";
+    if (what == SwitchCount::MainThreadSleeps)
+        return switchesOfTask(tasks + std::to_string(pid) + "/status", true);
+    DIR* folder = opendir(tasks.c_str());
+    if (!folder)
+        return -1;
+    qint64 total = 0;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const qint64 task = switchesOfTask(tasks + entry->d_name + "/status", false);
+        if (task > 0)
+            total += task;
+    }
+    closedir(folder);
+    return total;
 }

@@ -73,3 +73,9 @@ private:
 
 // Runs a helper to its end and returns its standard output.
 std::string runToEnd(const std::vector<std::string>& argv, int* exitCode = nullptr);
+
+// A process's context switches, from /proc: the voluntary ones of its main
+// thread (how often it slept), or both kinds over all its threads (every
+// wake-up of the process). -1 when the process cannot be read.
+enum class SwitchCount { MainThreadSleeps, AllWakeUps };
+qint64 contextSwitches(pid_t pid, SwitchCount what);
