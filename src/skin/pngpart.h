@@ -7,13 +7,13 @@
 
 // A PNG decoded row by row, keeping only the pixels of one rectangle: an image
 // far larger than the screen costs the memory of the part that shows, plus
-// a row. Every row is still decoded and the stream read to its end, so that
-// data damaged anywhere fails the image as a whole-image decoder would.
+// a row. Every row is still decoded, so that image data damaged anywhere
+// fails the image as a whole-image decoder would.
 struct PngPart
 {
     QImage image;  // the part: ARGB32 with alpha in the file, else RGB32;
                    // null when the data cannot be decoded or the part is empty
-    bool decoded = false;  // the whole stream decoded
+    bool decoded = false;  // every row decoded
     QString error;         // why not, in libpng's words
 
     // Reads the header only: the stored size, or an invalid size.

@@ -22,6 +22,8 @@ class tst_ImageDecoding : public QObject
 private slots:
     void partIsWhatWholeDecodeCutGives_data();
     void partIsWhatWholeDecodeCutGives();
+    void cutPngShowsAllOrNothing_data();
+    void cutPngShowsAllOrNothing();
     void hugeImagesShowTheirVisiblePart_data();
     void hugeImagesShowTheirVisiblePart();
     void imageBeyondTheLargestSideIsSaidOnce();
@@ -104,6 +106,49 @@ void tst_ImageDecoding::partIsWhatWholeDecodeCutGives()
     QCOMPARE(asArgb(probe.image), expected);
     if (!shown.isEmpty())
         QCOMPARE(probe.offset, shown.topLeft());
+}
+
+void tst_ImageDecoding::cutPngShowsAllOrNothing_data()
+{
+    QTest::addColumn<bool>("interlaced");
+    QTest::addColumn<int>("cutFromEnd");  // bytes taken off the end; negative: percent of the file
+    QTest::addColumn<bool>("shown");
+
+    for (const bool interlaced : { false, true }) {
+        const char* kind = interlaced ? "interlaced" : "plain";
+        // After the image data: every pixel is there.
+        QTest::addRow("%s, last byte", kind) << interlaced << 1 << true;
+        QTest::addRow("%s, no end chunk", kind) << interlaced << 12 << true;
+        // Into it: the end of the compressed stream, half, all but the header.
+        QTest::addRow("%s, end of the data", kind) << interlaced << 20 << false;
+        QTest::addRow("%s, half", kind) << interlaced << -50 << false;
+        QTest::addRow("%s, header only", kind) << interlaced << -95 << false;
+    }
+}
+
+// A PNG cut short shows whole, when every pixel is in the file, or not at
+// all: never its top with garbage or nothing below.
+void tst_ImageDecoding::cutPngShowsAllOrNothing()
+{
+    QFETCH(bool, interlaced);
+    QFETCH(int, cutFromEnd);
+    QFETCH(bool, shown);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("image.png"));
+    if (interlaced)
+        QVERIFY(LargePng::write(path, 61, 47, true));
+    else
+        QVERIFY(varied(QSize(61, 47), QImage::Format_RGB32).save(path, "PNG"));
+    const QImage uncut(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.resize(cutFromEnd > 0 ? file.size() - cutFromEnd : file.size() * (100 + cutFromEnd) / 100));
+    file.close();
+
+    const ImageProbe probe = ImageProbe::of(path, [](QSize) { return QRect(0, 0, 240, 320); });
+    QCOMPARE(probe.outcome, shown ? ImageProbe::Loaded : ImageProbe::Broken);
+    QCOMPARE(asArgb(probe.image), shown ? asArgb(uncut) : QImage());
 }
 
 void tst_ImageDecoding::hugeImagesShowTheirVisiblePart_data()
