@@ -150,11 +150,6 @@ DecodedPart decodeWithReader(QImageReader& reader, std::optional<QRect> part)
 
 } // namespace
 
-ImageProbe::VisiblePart ImageProbe::topLeft(QSize size)
-{
-    return [size](QSize) { return QRect(QPoint(0, 0), size); };
-}
-
 ImageProbe ImageProbe::of(const QString& path, const VisiblePart& visible, Scan scan)
 {
     ImageProbe probe;

@@ -61,7 +61,4 @@ struct ImageProbe
     // Loads path, decoding only the part of it `visible` names (all of it
     // when no function is given).
     static ImageProbe of(const QString& path, const VisiblePart& visible = {}, Scan scan = Drawn);
-
-    // The top-left part of `size`: a background's part on a screen of that size.
-    static VisiblePart topLeft(QSize size);
 };

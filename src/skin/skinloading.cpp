@@ -3,6 +3,7 @@
 #include "skin/imageprobe.h"
 #include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
+#include "skin/visibleparts.h"
 
 #include "platform/diagnostics.h"
 
@@ -57,24 +58,18 @@ SkinSettingsRead readSkinSettings(const QString& appDir, const QString& skin)
 SkinImages loadSkinImages(const QString& folder, const SkinSettings& settings, QSize screen)
 {
     SkinImages images;
-    images.background = QPixmap::fromImage(loadImage(folder + settings.background, ImageProbe::topLeft(screen)).image);
+    images.background =
+            QPixmap::fromImage(loadImage(folder + settings.background, VisibleParts::background(screen)).image);
 
-    const auto placeFor = [&settings](QSize face) {
-        return ClockPlacement::of(settings.clockLeft, settings.clockTop, face);
-    };
-    const ImageProbe face = loadImage(folder + settings.clockImage, [&](QSize stored) {
-        const ClockPlacement p = placeFor(stored);
-        return partOnScreen(QPoint(p.clockX, p.clockY), screen);
-    });
+    const ImageProbe face =
+            loadImage(folder + settings.clockImage, VisibleParts::face(settings.clockLeft, settings.clockTop, screen));
     images.face = QPixmap::fromImage(face.image);
     images.faceSize = face.size;
     images.faceOffset = face.offset;
-    images.placement = placeFor(face.size);
+    images.placement = ClockPlacement::of(settings.clockLeft, settings.clockTop, face.size);
 
-    const ClockPlacement& p = images.placement;
-    const ImageProbe cap = loadImage(folder + settings.clockCenter, [&](QSize stored) {
-        return partOnScreen(capCorner(p.clockX, p.clockY, images.faceSize, stored), screen);
-    });
+    const ImageProbe cap = loadImage(folder + settings.clockCenter,
+                                     VisibleParts::cap(images.placement, images.faceSize, screen));
     images.cap = QPixmap::fromImage(cap.image);
     images.capSize = cap.size;
     images.capOffset = cap.offset;

@@ -13,6 +13,7 @@
 #include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
 #include "skin/textsize.h"
+#include "skin/visibleparts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,21 +75,15 @@ QString closestFile(const QString& skinDir, const QString& name)
     return name.left(slash + 1) + match;
 }
 
-// The part of the image the key names that the lock screen decodes: the
-// face where the placement puts it, the cap centred on the face.
+// The part of the image the key names that the lock screen decodes.
 ImageProbe::VisiblePart visiblePart(const SkinKey& key, const QString& left, const QString& top, QSize face)
 {
     const QSize screen(ScreenWidth, ScreenHeight);
     if (key.textField == &SkinSettings::background)
-        return ImageProbe::topLeft(screen);
-    if (key.textField == &SkinSettings::clockImage) {
-        return [=](QSize stored) {
-            const ClockPlacement p = ClockPlacement::of(left, top, stored);
-            return partOnScreen(QPoint(p.clockX, p.clockY), screen);
-        };
-    }
-    const ClockPlacement p = ClockPlacement::of(left, top, face);
-    return [=](QSize stored) { return partOnScreen(capCorner(p.clockX, p.clockY, face, stored), screen); };
+        return VisibleParts::background(screen);
+    if (key.textField == &SkinSettings::clockImage)
+        return VisibleParts::face(left, top, screen);
+    return VisibleParts::cap(ClockPlacement::of(left, top, face), face, screen);
 }
 
 } // namespace
