@@ -63,12 +63,15 @@ void setOutputTransforms(png_structp png, png_infop info)
 
 // Every row of every pass, the part's pixels copied out. Rows of an
 // interlaced image come one pass at a time, each holding every n-th pixel.
-void readRows(png_structp png, png_infop info, QImage* image, QRect part)
+// libpng's errors leave through a longjmp, which runs no destructor here:
+// the row buffer belongs to the caller.
+void readRows(png_structp png, png_infop info, QImage* image, QRect part, std::vector<png_byte>* buffer)
 {
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-    std::vector<png_byte> row(png_get_rowbytes(png, info));
+    std::vector<png_byte>& row = *buffer;
+    row.resize(png_get_rowbytes(png, info));
     for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
         const png_uint_32 rows = interlaced ? PNG_PASS_ROWS(height, pass) : height;
         const png_uint_32 cols = interlaced ? PNG_PASS_COLS(width, pass) : width;
@@ -132,6 +135,7 @@ PngPart PngPart::decode(const QByteArray& data, QRect part)
     // block and is only reached through pointers inside it.
     QImage image;
     QImage* target = &image;
+    std::vector<png_byte> row;
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_set_read_fn(png, &source, readFromSource);
         png_read_info(png, info);
@@ -145,7 +149,7 @@ PngPart PngPart::decode(const QByteArray& data, QRect part)
             if (target->isNull())
                 png_error(png, "out of memory");
         }
-        readRows(png, info, target, part);
+        readRows(png, info, target, part, &row);
         // Every pixel is in: damage after the image data (a chunk cut short
         // at the end) changes none of them, and the toolkit's reader shows
         // such an image too.
