@@ -5,6 +5,7 @@
 //   benchprobe startup PROGRAM RUNS
 //   benchprobe raise PROGRAM CYCLES
 //   benchprobe memory PROGRAM RUNS
+//   benchprobe images PROGRAM RUNS
 //       under the X server of DISPLAY (scripts/bench starts one)
 //   benchprobe wait PROGRAM SECONDS PLAINCLOCK
 //       beside xclock and PLAINCLOCK on a 720x320 screen of DISPLAY
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: benchprobe startup|raise|memory PROGRAM COUNT\n"
+        std::fprintf(stderr, "usage: benchprobe startup|raise|memory|images PROGRAM COUNT\n"
                              "       benchprobe wait PROGRAM SECONDS PLAINCLOCK\n"
                              "       benchprobe system PROGRAM SECONDS RUNS\n");
         return 2;
@@ -47,6 +48,8 @@ int main(int argc, char** argv)
         return probeRaise(program, count);
     if (mode == "memory")
         return probeMemory(program, count);
+    if (mode == "images")
+        return probeImageMemory(program, count);
     if (mode == "wait" && args.size() > 3)
         return probeWaiting(program, count, args[3]);
     if (mode == "system")

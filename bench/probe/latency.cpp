@@ -76,26 +76,35 @@ int probeRaise(const std::string& program, int cycles)
 // Peak resident memory over one lock cycle (start, LCDOff, LCDOn, three
 // frames, Return, star, hidden): VmHWM from /proc before the end, and the
 // maximum resident set size of the ended process (wait4's rusage, what
-// /usr/bin/time -v reports).
+// /usr/bin/time -v reports), both in MiB.
+MemoryPeak peakOverLockCycle(const std::string& program)
+{
+    ChildProcess lockapp(lockappArgv(program), true);
+    lockapp.expect("pix over!\n", 0);
+    waitIdle(lockapp.pid());
+    size_t mark = lockapp.size();
+    sendSystemMessage("LCDOff");
+    lockapp.expect("\npaint over\n", mark);
+    mark = lockapp.size();
+    sendSystemMessage("LCDOn");
+    auto frame = lockapp.expect("\nLCDOn\n", mark);
+    for (int f = 0; f < 3; ++f)
+        frame = lockapp.expect("\npaint over\n", frame.end, 3s);
+    unlock(lockapp, mark);
+    std::this_thread::sleep_for(200ms);
+    MemoryPeak peak;
+    peak.vmHwmMiB = double(statusKb(lockapp.pid(), "VmHWM:")) / 1024.0;
+    peak.maxRssMiB = double(lockapp.terminate()) / 1024.0;
+    return peak;
+}
+
 int probeMemory(const std::string& program, int runs)
 {
     std::vector<double> hwm, maxRss;
     for (int i = 0; i < runs; ++i) {
-        ChildProcess lockapp(lockappArgv(program), true);
-        lockapp.expect("pix over!\n", 0);
-        waitIdle(lockapp.pid());
-        size_t mark = lockapp.size();
-        sendSystemMessage("LCDOff");
-        lockapp.expect("\npaint over\n", mark);
-        mark = lockapp.size();
-        sendSystemMessage("LCDOn");
-        auto frame = lockapp.expect("\nLCDOn\n", mark);
-        for (int f = 0; f < 3; ++f)
-            frame = lockapp.expect("\npaint over\n", frame.end, 3s);
-        unlock(lockapp, mark);
-        std::this_thread::sleep_for(200ms);
-        hwm.push_back(double(statusKb(lockapp.pid(), "VmHWM:")) / 1024.0);
-        maxRss.push_back(double(lockapp.terminate()) / 1024.0);
+        const MemoryPeak peak = peakOverLockCycle(program);
+        hwm.push_back(peak.vmHwmMiB);
+        maxRss.push_back(peak.maxRssMiB);
         std::printf("SAMPLE memory run=%d VmHWM_MiB=%.2f maxrss_MiB=%.2f\n", i + 1, hwm.back(), maxRss.back());
         std::this_thread::sleep_for(200ms);
     }

@@ -11,6 +11,15 @@ int probeStartup(const std::string& program, int runs);
 int probeRaise(const std::string& program, int cycles);
 // Peak resident memory over a lock cycle, RUNS times.
 int probeMemory(const std::string& program, int runs);
+struct MemoryPeak
+{
+    double vmHwmMiB = 0;
+    double maxRssMiB = 0;
+};
+MemoryPeak peakOverLockCycle(const std::string& program);
+// Peak resident memory over a lock cycle with huge images in the skin (a
+// copy of lockapp in a program folder of its own), RUNS times each.
+int probeImageMemory(const std::string& program, int runs);
 // CPU of lockapp beside xclock and a plain Qt widget on one 720x320 screen,
 // raised then hidden.
 int probeWaiting(const std::string& program, int seconds, const std::string& plainclock);

@@ -97,8 +97,14 @@ private:
     int centerY = 0;
     QString skinDir;
     QPixmap bgPixmap;
+    // Face and cap: the parts of them that can fall on the screen, their
+    // sizes as stored, and where the parts lie in them.
     QPixmap clockPixmap;
+    QSize faceSize { 0, 0 };
+    QPoint faceOffset;
     QPixmap centerPixmap;
+    QSize capSize { 0, 0 };
+    QPoint capOffset;
     QPixmap canvas;
     // The background the canvas was first copied from.
     qint64 canvasBackground = 0;

@@ -13,15 +13,16 @@
 // upright position by the hand's angle.
 void quelView::drawAnalog(QPainter& painter)
 {
-    painter.drawPixmap(clockX, clockY, clockPixmap, 0, 0, -1, -1);
+    // Only the part of the face that can show was kept; it goes where it lies in the face.
+    painter.drawPixmap(clockX + faceOffset.x(), clockY + faceOffset.y(), clockPixmap, 0, 0, -1, -1);
 
     readClock();
     const int h = curTime->tm_hour;
     const int m = curTime->tm_min;
     const int s = curTime->tm_sec;
 
-    const int faceWidth = clockPixmap.width();
-    const int faceHeight = clockPixmap.height();
+    const int faceWidth = faceSize.width();
+    const int faceHeight = faceSize.height();
     const int pivotX = clampToDrawable(qint64(clockX) + faceWidth / 2);
     const int pivotY = clampToDrawable(qint64(clockY) + faceHeight / 2);
 
@@ -56,8 +57,6 @@ void quelView::drawAnalog(QPainter& painter)
         painter.drawLine(hand.x, hand.y, endX, endY);
     }
 
-    // Centred by halving the size difference, not by subtracting half the cap.
-    painter.drawPixmap(clampToDrawable(clockX + (qint64(faceWidth) - centerPixmap.width()) / 2),
-                       clampToDrawable(clockY + (qint64(faceHeight) - centerPixmap.height()) / 2), centerPixmap,
-                       0, 0, -1, -1);
+    const QPoint cap = capCorner(clockX, clockY, faceSize, capSize) + capOffset;
+    painter.drawPixmap(cap.x(), cap.y(), centerPixmap, 0, 0, -1, -1);
 }

@@ -1,6 +1,7 @@
 #include "clock/textstyle.h"
 
 #include "skin/settingcolour.h"
+#include "skin/textsize.h"
 
 #include <QPainter>
 #include <QPen>
@@ -24,9 +25,9 @@ void registerSubstitutions()
 QFont textFont(int pointSize)
 {
     registerSubstitutions();
-    // A size of zero or less is handed on unchecked; QFont then keeps its
-    // default size.
-    return QFont(QString::fromLatin1(TextFamily), pointSize, QFont::Normal, false);
+    // A size of zero or less is handed on; QFont then keeps its default
+    // size. One beyond what the screen can show is drawn at the largest.
+    return QFont(QString::fromLatin1(TextFamily), TextSize::drawn(pointSize), QFont::Normal, false);
 }
 
 void applyTextStyle(QPainter& painter, int pointSize, const QString& colour)

@@ -30,3 +30,14 @@ ClockPlacement ClockPlacement::of(const QString& clockLeft, const QString& clock
     p.centerY = clampToDrawable(qint64(p.clockY) + faceHeight / 2);
     return p;
 }
+
+QPoint capCorner(int clockX, int clockY, QSize face, QSize cap)
+{
+    return QPoint(clampToDrawable(clockX + (qint64(face.width()) - cap.width()) / 2),
+                  clampToDrawable(clockY + (qint64(face.height()) - cap.height()) / 2));
+}
+
+QRect partOnScreen(QPoint corner, QSize screen)
+{
+    return QRect(-corner, screen);
+}

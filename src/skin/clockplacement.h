@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -31,3 +33,12 @@ struct ClockPlacement
 
     static ClockPlacement of(const QString& clockLeft, const QString& clockTop, QSize face);
 };
+
+// The centre cap's top-left corner: centred on the face by halving the size
+// difference, not by subtracting half the cap. face is 0 x 0 without a face.
+QPoint capCorner(int clockX, int clockY, QSize face, QSize cap);
+
+// The part of an image drawn with its top-left corner at `corner` that falls
+// on a screen of size `screen`, in the image's coordinates (not yet cut to
+// the image itself).
+QRect partOnScreen(QPoint corner, QSize screen);

@@ -1,10 +1,16 @@
 #include "skin/imageprobe.h"
 
+#include "skin/jpegscan.h"
+#include "skin/pngpart.h"
+
 #include <QBuffer>
 #include <QFile>
+#include <QImageIOHandler>
 #include <QImageReader>
 
 #include <cerrno>
+#include <climits>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,9 +105,52 @@ ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data)
     return outcome;
 }
 
+// What decoding gave: Loaded, TooLarge or Broken, and the part's pixels.
+struct DecodedPart
+{
+    ImageProbe::Outcome outcome = ImageProbe::Broken;
+    QImage image;
+    QString problem;
+};
+
+DecodedPart decodePng(const QByteArray& bytes, QRect part)
+{
+    if (exceedsAllocationLimit((part & QRect(QPoint(0, 0), PngPart::sizeOf(bytes))).size(), QImage::Format_ARGB32))
+        return { ImageProbe::TooLarge, QImage(), QString() };
+    PngPart png = PngPart::decode(bytes, part);
+    if (!png.decoded)
+        return { ImageProbe::Broken, QImage(), png.error };
+    return { ImageProbe::Loaded, png.image, QString() };
+}
+
+// Through the toolkit's reader: cut while decoding where the format's reader
+// can, else decoded whole and cut. Without a part (the reader knows no size
+// before reading) the whole image is kept.
+DecodedPart decodeWithReader(QImageReader& reader, std::optional<QRect> part)
+{
+    const QSize stored = reader.size();
+    const bool clips = reader.supportsOption(QImageIOHandler::ClipRect);
+    const bool cut = part && part->size() != stored;
+    // With nothing of it to show the image is still decoded, a pixel of it,
+    // so that data that cannot be decoded fails it as before.
+    const QRect decodedPart = part && part->isEmpty() ? QRect(0, 0, 1, 1) : part.value_or(QRect());
+    if (exceedsAllocationLimit(clips && cut ? decodedPart.size() : stored, reader.imageFormat()))
+        return { ImageProbe::TooLarge, QImage(), QString() };
+    if (clips && cut)
+        reader.setClipRect(decodedPart);
+    QImage image = reader.read();
+    if (image.isNull())
+        return { ImageProbe::Broken, QImage(), reader.errorString() };
+    if (part && part->isEmpty())
+        image = QImage();
+    else if (cut && !clips)
+        image = image.copy(*part);
+    return { ImageProbe::Loaded, image, QString() };
+}
+
 } // namespace
 
-ImageProbe ImageProbe::of(const QString& path, QSize cutTo)
+ImageProbe ImageProbe::of(const QString& path, const VisiblePart& visible, Scan scan)
 {
     ImageProbe probe;
     if (path.contains(QChar(0))) {
@@ -123,24 +172,38 @@ ImageProbe ImageProbe::of(const QString& path, QSize cutTo)
     }
     probe.format = QString::fromLatin1(reader.format());
     const QSize stored = reader.size();
-    if (exceedsAllocationLimit(stored, reader.imageFormat())) {
+    probe.size = stored;
+    if (stored.width() > MaxSide || stored.height() > MaxSide) {
         probe.outcome = TooLarge;
-        probe.size = stored;
+        return probe;
+    }
+    std::optional<QRect> part;
+    if (stored.isValid()) {
+        const QRect whole(QPoint(0, 0), stored);
+        part = visible ? visible(stored) & whole : whole;
+    }
+
+    const DecodedPart decoded = probe.format == QLatin1String("png")
+            ? decodePng(bytes, part.value_or(QRect(0, 0, INT_MAX, INT_MAX)))
+            : decodeWithReader(reader, part);
+    probe.outcome = decoded.outcome;
+    probe.problem = decoded.problem;
+    if (probe.outcome == TooLarge)
         probe.limitMiB = QImageReader::allocationLimit();
+    if (probe.outcome != Loaded)
         return probe;
-    }
-    if (cutTo.isValid() && stored.isValid() && (stored.width() > cutTo.width() || stored.height() > cutTo.height()))
-        reader.setClipRect(QRect(QPoint(0, 0), stored.boundedTo(cutTo)));
-    probe.image = reader.read();
-    if (probe.image.isNull()) {
-        probe.outcome = Broken;
-        return probe;
-    }
-    probe.outcome = Loaded;
-    probe.size = stored.isValid() ? stored : probe.image.size();
-    // A reader that knew no size before reading is cut afterwards.
-    if (cutTo.isValid() && (probe.image.width() > cutTo.width() || probe.image.height() > cutTo.height()))
-        probe.image = probe.image.copy(QRect(QPoint(0, 0), probe.image.size().boundedTo(cutTo)));
+    probe.image = decoded.image;
+    if (!stored.isValid())
+        probe.size = probe.image.size();
+    probe.offset = part && !part->isEmpty() ? part->topLeft() : QPoint();
     probe.wasCut = probe.image.size() != probe.size;
+
+    if (scan == WholeData && probe.format == QLatin1String("jpeg")) {
+        const JpegScan jpeg = JpegScan::of(bytes);
+        if (!jpeg.whole) {
+            probe.outcome = Damaged;
+            probe.problem = jpeg.problem;
+        }
+    }
     return probe;
 }

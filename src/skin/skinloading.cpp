@@ -3,13 +3,30 @@
 #include "skin/imageprobe.h"
 #include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
+#include "skin/visibleparts.h"
+
+#include "platform/diagnostics.h"
+
+#include <QFile>
 
 namespace {
-// An image that cannot be loaded stays empty.
-QPixmap loadImage(const QString& path, QSize cutTo = QSize())
+// An image as the lock screen takes it: one that cannot be loaded stays
+// empty; one too large to be loaded is also said, which a blank screen
+// would not.
+ImageProbe loadImage(const QString& path, const ImageProbe::VisiblePart& visible)
 {
-    const ImageProbe image = ImageProbe::of(path, cutTo);
-    return image.outcome == ImageProbe::Loaded ? QPixmap::fromImage(image.image) : QPixmap();
+    ImageProbe image = ImageProbe::of(path, visible);
+    if (image.outcome == ImageProbe::TooLarge) {
+        const QByteArray limit = image.limitMiB > 0
+                ? "the image allocation limit of " + QByteArray::number(image.limitMiB) + " MiB"
+                : QByteArray::number(ImageProbe::MaxSide) + " x " + QByteArray::number(ImageProbe::MaxSide) + " pixels";
+        writeWarning("warning: " + QFile::encodeName(path) + " is " + QByteArray::number(image.size.width()) + " x "
+                     + QByteArray::number(image.size.height()) + " pixels, beyond " + limit
+                     + "; it is left out\n");
+    }
+    if (image.outcome != ImageProbe::Loaded)
+        image.size = QSize(0, 0);
+    return image;
 }
 } // namespace
 
@@ -41,10 +58,21 @@ SkinSettingsRead readSkinSettings(const QString& appDir, const QString& skin)
 SkinImages loadSkinImages(const QString& folder, const SkinSettings& settings, QSize screen)
 {
     SkinImages images;
-    images.background = loadImage(folder + settings.background, screen);
-    images.face = loadImage(folder + settings.clockImage);
-    images.cap = loadImage(folder + settings.clockCenter);
-    images.placement = ClockPlacement::of(settings.clockLeft, settings.clockTop, images.face.size());
+    images.background =
+            QPixmap::fromImage(loadImage(folder + settings.background, VisibleParts::background(screen)).image);
+
+    const ImageProbe face =
+            loadImage(folder + settings.clockImage, VisibleParts::face(settings.clockLeft, settings.clockTop, screen));
+    images.face = QPixmap::fromImage(face.image);
+    images.faceSize = face.size;
+    images.faceOffset = face.offset;
+    images.placement = ClockPlacement::of(settings.clockLeft, settings.clockTop, face.size);
+
+    const ImageProbe cap = loadImage(folder + settings.clockCenter,
+                                     VisibleParts::cap(images.placement, images.faceSize, screen));
+    images.cap = QPixmap::fromImage(cap.image);
+    images.capSize = cap.size;
+    images.capOffset = cap.offset;
     return images;
 }
 

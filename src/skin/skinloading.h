@@ -19,12 +19,18 @@ struct SkinSettingsRead
 };
 
 // The skin's three images and the clock's place on the screen. An image
-// that cannot be loaded is empty, 0 x 0.
+// that cannot be loaded is empty, 0 x 0. Each is only the part of it that can
+// fall on the screen; the face and the cap also keep their size as stored,
+// which places them and the hands, and where the part kept lies in it.
 struct SkinImages
 {
     QPixmap background;  // cut to the screen
     QPixmap face;
+    QSize faceSize { 0, 0 };
+    QPoint faceOffset;
     QPixmap cap;
+    QSize capSize { 0, 0 };
+    QPoint capOffset;
     ClockPlacement placement;
 };
 
@@ -42,10 +48,12 @@ struct LoadedSkin
 SkinSettingsRead readSkinSettings(const QString& appDir, const QString& skin = QString());
 
 // Loads the images the settings name from the skin folder (their format is
-// recognised from the contents) and places the clock. A background larger
-// than `screen` is cut to it: each frame is a copy of it drawn at the
-// window's corner, and what lies beyond the screen never shows but would cost
-// memory and time every frame.
+// recognised from the contents) and places the clock. Each image is cut
+// while it is decoded to what can fall on `screen`: the background is drawn
+// at the window's corner, the face where the clock is placed, the cap centred
+// on the face. What lies beyond the screen never shows but would cost memory
+// (and, for the background, time every frame). An image too large to be
+// loaded is left out and said once on standard error.
 SkinImages loadSkinImages(const QString& folder, const SkinSettings& settings, QSize screen);
 
 // Both steps: the one way the lock screen, its previews, the tools and the

@@ -206,7 +206,7 @@ void tst_SkinLoading::clockPlacement()
     auto view = openWindow(folder.programPath());
     QuelViewAccess access(*view);
 
-    QCOMPARE(access.face().size(), face.isEmpty() ? QSize(0, 0) : face);
+    QCOMPARE(access.faceSize(), face.isEmpty() ? QSize(0, 0) : face);
     QCOMPARE(access.clockCorner(), corner);
     QCOMPARE(access.clockCentre(), centre);
 }

@@ -16,6 +16,7 @@
 #include "platform/zwidget.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QPainter>
 #include <QRegularExpression>
@@ -100,6 +101,36 @@ QByteArray pngHeaderOnly(quint32 width, quint32 height)
            + chunk("IEND", QByteArray());
 }
 
+// The headers of a 24-bit BMP of the given size, with no pixels: the toolkit
+// reads such a file whole, so it must allocate all of it.
+QByteArray bmpHeaderOnly(quint32 width, quint32 height)
+{
+    QByteArray bmp(54, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(54, bmp.data() + 10);     // where the pixels start
+    qToLittleEndian<quint32>(40, bmp.data() + 14);     // the info header's size
+    qToLittleEndian<quint32>(width, bmp.data() + 18);
+    qToLittleEndian<quint32>(height, bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26);      // planes
+    qToLittleEndian<quint16>(24, bmp.data() + 28);     // bits per pixel
+    return bmp;
+}
+
+// The classic background as a JPEG, or its first `keep` bytes.
+QByteArray jpegBackground(qsizetype keep = -1)
+{
+    QImage image(240, 320, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x, y * 255 / 320, (x * y) % 256));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return keep < 0 ? bytes : bytes.left(keep);
+}
+
 // Changes to the files beside the edited skin.cfg and config.cfg.
 void applyFixture(AppFolder& folder, const QString& fixture)
 {
@@ -130,6 +161,12 @@ void applyFixture(AppFolder& folder, const QString& fixture)
         QVERIFY(face.resize(40));
     } else if (fixture == "huge face") {
         folder.writeFile(QStringLiteral("skin/classic/face.png"), pngHeaderOnly(20000, 20000));
+    } else if (fixture == "bmp face over the allocation limit") {
+        folder.writeFile(QStringLiteral("skin/classic/face.png"), bmpHeaderOnly(6000, 6000));
+    } else if (fixture == "jpeg background") {
+        folder.writeFile(QStringLiteral("skin/classic/back.png"), jpegBackground());
+    } else if (fixture == "jpeg background cut to a third") {
+        folder.writeFile(QStringLiteral("skin/classic/back.png"), jpegBackground(jpegBackground().size() / 3));
     } else if (fixture == "face 300x400") {
         folder.writeImage(QStringLiteral("skin/classic/face.png"), QSize(300, 400));
     } else if (fixture == "background 200x300") {
@@ -319,9 +356,24 @@ void TestLockctlCheck::brokenSkins_data()
               "time it shows" },
         "1 error");
     row("zero size", Config, classicWith({ { "DCSize=20", "DCSize=0" } }), "",
-        { s + "20: error: DCSize=0: a text size must be 1 or more; the digital time is drawn in the toolkit's default "
+        { s + "20: error: DCSize=0: a text size must be 1 to 200; the digital time is drawn in the toolkit's default "
               "size" },
         "1 error");
+    // Beyond 200 points the glyphs outgrow the screen, then vanish, then turn to boxes.
+    row("largest size", Config, classicWith({ { "DCSize=20", "DCSize=200" } }), "", {}, "no problems");
+    row("sizes beyond the largest", Config,
+        classicWith({ { "DCSize=20", "DCSize=201" }, { "DateSize=14", "DateSize=40000" },
+                      { "LunarSize=14", "LunarSize=2147483647" }, { "NotifySize=12", "NotifySize=40000" } }),
+        "",
+        { s + "20: error: DCSize=201: a text size must be 1 to 200, the largest whose line fits the 320-pixel-high "
+              "screen; the digital time is drawn at 200",
+          s + "25: error: DateSize=40000: a text size must be 1 to 200, the largest whose line fits the "
+              "320-pixel-high screen; the date is drawn at 200",
+          s + "30: error: LunarSize=2147483647: a text size must be 1 to 200, the largest whose line fits the "
+              "320-pixel-high screen; the lunar date is drawn at 200",
+          s + "35: error: NotifySize=40000: a text size must be 1 to 200, the largest whose line fits the "
+              "320-pixel-high screen; the hint is drawn at 200" },
+        "4 errors");
 
     // Text baselines: the left end must lie on the screen.
     row("x on the last column", Config, classicWith({ { "DCX=70", "DCX=239" } }), "", {}, "no problems");
@@ -406,13 +458,23 @@ void TestLockctlCheck::brokenSkins_data()
               "all" },
         "1 error");
     row("truncated image", Config, classic, "truncated face",
-        { s + "4: error: ClockImage=face.png names a png file whose image data cannot be decoded: there is no clock "
-              "face, and the hands turn about the placement point" },
+        { s + "4: error: ClockImage=face.png names a png file whose image data cannot be decoded (the data ends "
+              "before the image does): there is no clock face, and the hands turn about the placement point" },
         "1 error");
-    row("image beyond the allocation limit", Config, classic, "huge face",
-        { s + QStringLiteral("4: error: ClockImage=face.png names an image of 20000 x 20000 pixels, beyond the "
-                             "toolkit's image allocation limit of %1 MiB, so it is not loaded: there is no clock "
-                             "face, and the hands turn about the placement point")
+    row("whole jpeg", Config, classic, "jpeg background", {}, "no problems");
+    row("jpeg cut short", Config, classic, "jpeg background cut to a third",
+        { s + "2: error: BACKGROUND=back.png names a jpeg file whose image data is cut short or damaged (Premature "
+              "end of JPEG file): the background is drawn with what is missing filled in grey" },
+        "1 error");
+    row("image wider than is loaded", Config, classic, "huge face",
+        { s + "4: error: ClockImage=face.png names an image of 20000 x 20000 pixels, too large: more than the 16384 "
+              "x 16384 pixels that are loaded, so it is not loaded: there is no clock face, and the hands turn "
+              "about the placement point" },
+        "1 error");
+    row("image decoded whole beyond the allocation limit", Config, classic, "bmp face over the allocation limit",
+        { s + QStringLiteral("4: error: ClockImage=face.png names an image of 6000 x 6000 pixels, too large: "
+                             "beyond the toolkit's image allocation limit of %1 MiB, so it is not loaded: there "
+                             "is no clock face, and the hands turn about the placement point")
                   .arg(QImageReader::allocationLimit()) },
         "1 error");
     row("small background", Config, classic, "background 200x300",
@@ -586,8 +648,8 @@ FrameFacts factsFromWindow(const QString& appDir)
     }
     quelView view(appDir + QLatin1String("/lockapp"));
     QuelViewAccess access(view);
-    facts.face = !access.face().isNull();
-    facts.cap = !access.cap().isNull();
+    facts.face = !access.faceSize().isEmpty();
+    facts.cap = !access.capSize().isEmpty();
     const QPoint centre = access.clockCentre();
     facts.centreOnScreenX = centre.x() >= 0 && centre.x() < ZMainWidget::ScreenWidth;
     facts.centreOnScreenY = centre.y() >= 0 && centre.y() < ZMainWidget::ScreenHeight;

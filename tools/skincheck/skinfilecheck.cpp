@@ -12,6 +12,8 @@
 #include "skincheck/namesuggestion.h"
 #include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
+#include "skin/textsize.h"
+#include "skin/visibleparts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,6 +75,17 @@ QString closestFile(const QString& skinDir, const QString& name)
     return name.left(slash + 1) + match;
 }
 
+// The part of the image the key names that the lock screen decodes.
+ImageProbe::VisiblePart visiblePart(const SkinKey& key, const QString& left, const QString& top, QSize face)
+{
+    const QSize screen(ScreenWidth, ScreenHeight);
+    if (key.textField == &SkinSettings::background)
+        return VisibleParts::background(screen);
+    if (key.textField == &SkinSettings::clockImage)
+        return VisibleParts::face(left, top, screen);
+    return VisibleParts::cap(ClockPlacement::of(left, top, face), face, screen);
+}
+
 } // namespace
 
 struct SkinFileCheck::Context
@@ -80,6 +93,8 @@ struct SkinFileCheck::Context
     CheckReport& report;
     QString path;            // skin.cfg as shown in the report
     QSize faceSize { 0, 0 }; // the face as the lock screen loads it
+    QString clockLeft;       // the placement as the lock screen reads it,
+    QString clockTop;        // which decides what part of the face shows
 };
 
 SettingsFileScan::KeySet SkinFileCheck::keySet()
@@ -99,7 +114,7 @@ SkinFileCheck::SkinFileCheck(const QString& appDir, const QString& skin)
 void SkinFileCheck::check(CheckReport& report) const
 {
     const QString filePath = m_skinDir + QLatin1String("skin.cfg");
-    Context context { report, QDir::cleanPath(filePath) };
+    Context context { report, QDir::cleanPath(filePath), QSize(0, 0), QString(), QString() };
 
     const QString unreadable = whyUnreadable(filePath);
     if (!unreadable.isEmpty()) {
@@ -112,6 +127,11 @@ void SkinFileCheck::check(CheckReport& report) const
 
     const SettingsFileScan scan(IniDocument::fromFile(filePath), context.path, keySet(), ConfigFileCheck::keySet());
     scan.reportLines(report);
+    const QString analog = QStringLiteral("Analog");
+    if (const IniDocument::Line* left = scan.entry(analog, QStringLiteral("ClockLeft")))
+        context.clockLeft = left->value;
+    if (const IniDocument::Line* top = scan.entry(analog, QStringLiteral("ClockTop")))
+        context.clockTop = top->value;
 
     QStringList reportedGroups;
     for (const SkinKey& key : skinFileKeys()) {
@@ -180,8 +200,9 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
 
     const QString shownPath = shownText(QDir::cleanPath(m_shownSkinDir + line.value));
     const bool isBackground = key.textField == &SkinSettings::background;
-    const ImageProbe image =
-        ImageProbe::of(m_skinDir + line.value, isBackground ? QSize(ScreenWidth, ScreenHeight) : QSize());
+    const ImageProbe image = ImageProbe::of(m_skinDir + line.value,
+                                            visiblePart(key, context.clockLeft, context.clockTop, context.faceSize),
+                                            ImageProbe::WholeData);
     QString problem;
     switch (image.outcome) {
     case ImageProbe::Loaded:
@@ -220,12 +241,28 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
         problem = QStringLiteral("names a file that is not an image the toolkit can read");
         break;
     case ImageProbe::TooLarge:
-        problem = QStringLiteral("names an image of %1 x %2 pixels, beyond the toolkit's image allocation limit "
-                                 "of %3 MiB, so it is not loaded")
-                      .arg(number(image.size.width()), number(image.size.height()), number(image.limitMiB));
+        if (image.limitMiB > 0)
+            problem = QStringLiteral("names an image of %1 x %2 pixels, too large: beyond the toolkit's image "
+                                     "allocation limit of %3 MiB, so it is not loaded")
+                          .arg(number(image.size.width()), number(image.size.height()), number(image.limitMiB));
+        else
+            problem = QStringLiteral("names an image of %1 x %2 pixels, too large: more than the %3 x %3 pixels "
+                                     "that are loaded, so it is not loaded")
+                          .arg(number(image.size.width()), number(image.size.height()), number(ImageProbe::MaxSide));
         break;
     case ImageProbe::Broken:
-        problem = QStringLiteral("names a %1 file whose image data cannot be decoded").arg(image.format);
+        problem = image.problem.isEmpty()
+                      ? QStringLiteral("names a %1 file whose image data cannot be decoded").arg(image.format)
+                      : QStringLiteral("names a %1 file whose image data cannot be decoded (%2)")
+                            .arg(image.format, shownText(image.problem));
+        break;
+    case ImageProbe::Damaged:
+        // Drawn all the same: what the decoder cannot read is filled in.
+        context.report.error(context.path, line.number,
+                             QStringLiteral("%1 names a %2 file whose image data is cut short or damaged (%3): "
+                                            "%4 is drawn with what is missing filled in grey")
+                                 .arg(setting(key, line.value), image.format, shownText(image.problem),
+                                      QLatin1String(key.subject)));
         break;
     }
     if (!problem.isEmpty()) {
@@ -327,9 +364,14 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
     case SkinKey::Size:
         if (n <= 0)
             context.report.error(context.path, line.number,
-                                 QStringLiteral("%1: a text size must be 1 or more; %2 is drawn in the toolkit's "
+                                 QStringLiteral("%1: a text size must be 1 to %2; %3 is drawn in the toolkit's "
                                                 "default size")
-                                     .arg(written, subject));
+                                     .arg(written, number(TextSize::Largest), subject));
+        else if (!TextSize::inRange(n))
+            context.report.error(context.path, line.number,
+                                 QStringLiteral("%1: a text size must be 1 to %2, the largest whose line fits the "
+                                                "%3-pixel-high screen; %4 is drawn at %2")
+                                     .arg(written, number(TextSize::Largest), number(ScreenHeight), subject));
         break;
     case SkinKey::TextX:
         if (n < 0 || n >= ScreenWidth)
