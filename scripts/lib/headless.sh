@@ -148,12 +148,15 @@ headless_key() {
     xdotool key --clearmodifiers "$1"
 }
 
-# headless_window_painted WINDOW: true when the window shows a picture, not
-# one flat colour (an unpainted window is uniform).
+# headless_window_painted WINDOW: true when the screen shows a picture where
+# the window is, not one flat colour (an unpainted window is uniform). The
+# screen, not the window: the lock window's own pixels lie under the
+# keyguard's overlay.
 headless_window_painted() {
-    local spread
-    spread="$(import -window "$1" png:- 2>/dev/null | convert png:- -format '%[fx:standard_deviation]' info: 2>/dev/null)" \
-        || return 1
+    local spread X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=')" || return 1
+    spread="$(import -window root png:- 2>/dev/null | convert png:- -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" \
+        -format '%[fx:standard_deviation]' info: 2>/dev/null)" || return 1
     awk -v s="$spread" 'BEGIN { exit !(s > 0.01) }'
 }
 
