@@ -1,6 +1,8 @@
 #include "app/quelview.h"
 
 #include "app/appdir.h"
+#include "clock/textstyle.h"
+#include "lunar/lunarline.h"
 #include "platform/diagnostics.h"
 #include "platform/qcopchannel.h"
 #include "platform/wallclock.h"
@@ -149,6 +151,12 @@ void quelView::timerEvent(QTimerEvent* e)
 
 void quelView::composeFrame()
 {
+    const FrameContent content = contentNow();
+    if (!bgPixmap.isNull() && !canvas.isNull() && canvasBackground == bgPixmap.cacheKey()
+        && content == composedContent) {
+        composeChangingPart();
+        return;
+    }
     // With no background there is nothing to draw on; the layers still run
     // (they read the clock and write their lines) into a sink that is thrown away.
     std::optional<QPicture> discarded;
@@ -177,7 +185,80 @@ void quelView::composeFrame()
     drawDate(painter);
     drawLunar(painter);
     drawNotify(painter);
+    if (!bgPixmap.isNull()) {
+        composedContent = content;
+        keepTextAreas(painter);
+    }
     painter.end();
+}
+
+quelView::FrameContent quelView::contentNow()
+{
+    readClock();
+    FrameContent content;
+    content.year = curTime->tm_year;
+    content.yearDay = curTime->tm_yday;
+    content.armed = unlockArmed;
+    content.valid = true;
+    return content;
+}
+
+bool quelView::FrameContent::operator==(const FrameContent& other) const
+{
+    return valid && other.valid && year == other.year && yearDay == other.yearDay && armed == other.armed;
+}
+
+// Where a line of text may leave ink: its glyphs' box, with room for
+// antialiasing. Text drawn by drawText itself may go anywhere.
+static QRect textArea(const QPainter& painter, int x, int y, const QString& text)
+{
+    if (text.isEmpty())
+        return QRect();
+    if (!CachedTextLine::layoutDrawsAsDrawText(text))
+        return QRect(QPoint(-(1 << 29), -(1 << 29)), QPoint(1 << 29, 1 << 29));
+    constexpr int Margin = 4;
+    return painter.fontMetrics().boundingRect(text).translated(x, y).adjusted(-Margin, -Margin, Margin, Margin);
+}
+
+void quelView::keepTextAreas(QPainter& painter)
+{
+    applyTextStyle(painter, settings.dcSize, settings.dcColor);
+    timeArea = QRect();
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        const QString widest = QString(QStringLiteral("##:##:##")).replace(QLatin1Char('#'), QLatin1Char(digit));
+        timeArea |= textArea(painter, settings.dcX, settings.dcY, widest);
+    }
+    applyTextStyle(painter, settings.dateSize, settings.dateColor);
+    dateArea = textArea(painter, settings.dateX, settings.dateY, dateText());
+    applyTextStyle(painter, settings.lunarSize, settings.lunarColor);
+    lunarArea = textArea(painter, settings.lunarX, settings.lunarY, ctr(lunarToday().toLatin1().constData()));
+    applyTextStyle(painter, settings.notifySize, settings.notifyColor);
+    notifyArea = textArea(painter, settings.notifyX, settings.notifyY, notifyText());
+}
+
+void quelView::composeChangingPart()
+{
+    // The background, the face, the date, the lunar line and the hint are
+    // as the last frame left them: only the hands' reach and the digital
+    // time are put back and drawn anew, and over them whatever line of text
+    // reaches into them. Every layer still reads the clock and writes its
+    // lines, as a whole frame does.
+    const QRect changing = (handsReach() | timeArea) & canvas.rect();
+    QPainter painter(&canvas);
+    painter.setClipRect(changing);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(changing, bgPixmap, changing);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawAnalog(painter);
+    drawDigital(painter);
+    if (dateArea.intersects(changing))
+        drawDate(painter);
+    if (lunarArea.intersects(changing))
+        drawLunar(painter);
+    else
+        writeLunarLength(lunarToday());
+    if (notifyArea.intersects(changing))
+        drawNotify(painter);
 }
 
 QRect quelView::handsReach() const
@@ -238,6 +319,7 @@ void quelView::useSkin(const QString& name)
     // Another skin: nothing shown so far tells what its frames change.
     damage.reset();
     damage.expectChanges(handsReach());
+    composedContent = FrameContent();
 }
 
 QImage quelView::previewFrame(bool armed)

@@ -73,6 +73,24 @@ private:
     void drawDate(QPainter& painter);
     void drawLunar(QPainter& painter);
     void drawNotify(QPainter& painter);
+    // What a frame shows besides the time of day: when it is the same as the
+    // last frame's, only the changing part is composed anew.
+    struct FrameContent
+    {
+        int year = 0;
+        int yearDay = 0;
+        bool armed = false;
+        bool valid = false;
+        bool operator==(const FrameContent& other) const;
+    };
+    FrameContent contentNow();
+    void composeChangingPart();
+    void keepTextAreas(QPainter& painter);
+    QString dateText();
+    const QString& notifyText() const;
+    // Today's date in the lunar calendar, and its diagnostic line.
+    QString lunarToday();
+    static void writeLunarLength(const QString& lunar);
     // Runs the one-second tick while the lock screen is shown with the
     // display on, and only then; restart re-aligns it to the next second.
     void keepTicking(bool restart);
@@ -116,6 +134,12 @@ private:
     CachedTextLine dateLine;
     CachedTextLine lunarLine;
     CachedTextLine notifyLine;
+    // What the canvas shows and where its text lines may reach.
+    FrameContent composedContent;
+    QRect timeArea;
+    QRect dateArea;
+    QRect lunarArea;
+    QRect notifyArea;
     SecondTicker ticker;
     FrameDamage damage;
     // The layers read the local time with the zone this keeps current.

@@ -15,7 +15,7 @@ void quelView::drawDigital(QPainter& painter)
     timeLine.draw(painter, settings.dcX, settings.dcY, QString::fromLatin1(text));
 }
 
-void quelView::drawDate(QPainter& painter)
+QString quelView::dateText()
 {
     readClock();
     // Wider than int: the C library breaks clocks down up to tm_year ==
@@ -23,14 +23,25 @@ void quelView::drawDate(QPainter& painter)
     const long long year = curTime->tm_year + 1900LL;
     const int month = curTime->tm_mon + 1;
     const int day = curTime->tm_mday;
-    applyTextStyle(painter, settings.dateSize, settings.dateColor);
     char text[64];
     std::snprintf(text, sizeof text, "%4lld/%02d/%02d", year, month, day);
-    dateLine.draw(painter, settings.dateX, settings.dateY, QString::fromLatin1(text));
+    return QString::fromLatin1(text);
+}
+
+void quelView::drawDate(QPainter& painter)
+{
+    const QString text = dateText();
+    applyTextStyle(painter, settings.dateSize, settings.dateColor);
+    dateLine.draw(painter, settings.dateX, settings.dateY, text);
+}
+
+const QString& quelView::notifyText() const
+{
+    return unlockArmed ? settings.notifyWord1 : settings.notifyWord0;
 }
 
 void quelView::drawNotify(QPainter& painter)
 {
     applyTextStyle(painter, settings.notifySize, settings.notifyColor);
-    notifyLine.draw(painter, settings.notifyX, settings.notifyY, unlockArmed ? settings.notifyWord1 : settings.notifyWord0);
+    notifyLine.draw(painter, settings.notifyX, settings.notifyY, notifyText());
 }

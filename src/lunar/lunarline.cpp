@@ -19,9 +19,7 @@ QString ctr(const char* bytes)
     return gbk_codec->toUnicode(bytes);
 }
 
-// Today's date in the lunar calendar, in the shared text style. Read, converted
-// and drawn anew at every frame, so it follows the clock past midnight.
-void quelView::drawLunar(QPainter& painter)
+QString quelView::lunarToday()
 {
     readClock();
     tagDate date;
@@ -30,17 +28,28 @@ void quelView::drawLunar(QPainter& painter)
     // tm_year + 1900 overflows int for the last years the C library breaks
     // down; any year past INT_MAX is as far outside the table as INT_MAX.
     date.year = int(std::min<long long>(curTime->tm_year + 1900LL, INT_MAX));
-
     QString lunar;
     GetDayOf(date, lunar);
+    return lunar;
+}
 
+void quelView::writeLunarLength(const QString& lunar)
+{
+    char line[48];
+    std::snprintf(line, sizeof line, "\nlen:%d\n", static_cast<int>(lunar.size()));
+    writeDiagnostic(line);
+}
+
+// Today's date in the lunar calendar, in the shared text style. Read, converted
+// and drawn anew at every frame that draws it, so it follows the clock past
+// midnight.
+void quelView::drawLunar(QPainter& painter)
+{
+    const QString lunar = lunarToday();
     applyTextStyle(painter, settings.lunarSize, settings.lunarColor);
     // The string holds UTF-8 bytes one per character; its Latin-1 form gives
     // the bytes back.
     const QByteArray bytes = lunar.toLatin1();
     lunarLine.draw(painter, settings.lunarX, settings.lunarY, ctr(bytes.constData()));
-
-    char line[48];
-    std::snprintf(line, sizeof line, "\nlen:%d\n", static_cast<int>(lunar.size()));
-    writeDiagnostic(line);
+    writeLunarLength(lunar);
 }

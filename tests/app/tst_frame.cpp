@@ -2,9 +2,12 @@
 #include "common/appfolder.h"
 #include "common/fixedclock.h"
 
+#include "app/framedamage.h"
 #include "app/quelview.h"
 #include "common/quelviewaccess.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QImage>
 #include <QTest>
 
@@ -23,6 +26,8 @@ private slots:
     void nextFrameLeavesNothingOfTheLast_data();
     void nextFrameLeavesNothingOfTheLast();
     void previewKeepsItsPixelsAfterTheNextFrame();
+    void partFramesMatchWholeFrames_data();
+    void partFramesMatchWholeFrames();
 
 private:
     struct Window
@@ -219,3 +224,81 @@ void tst_Frame::previewKeepsItsPixelsAfterTheNextFrame()
 
 QTEST_MAIN(tst_Frame)
 #include "tst_frame.moc"
+
+void tst_Frame::partFramesMatchWholeFrames_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<QByteArray>("hostile");
+    QTest::newRow("classic") << QStringLiteral("classic") << QByteArray();
+    QTest::newRow("night") << QStringLiteral("night") << QByteArray();
+    // Every line of text over the hands and over each other, hands longer
+    // than the screen, sizes out of range.
+    QTest::newRow("hostile values") << QStringLiteral("classic")
+                                    << QByteArray("[Analog]\nHourHeight=400\nMinHeight=-90\nSecHeight=2147483647\n"
+                                                  "HourWidth=30\nSecWidth=-5\n[Digital]\nDCX=60\nDCY=110\n"
+                                                  "DCSize=60\n[Date]\nDateX=50\nDateY=120\nDateSize=40\n"
+                                                  "[Lunar]\nLunarX=-20\nLunarY=130\nLunarSize=300\n"
+                                                  "[Notify]\nNotifyX=0\nNotifyY=100\nNotifySize=0\n"
+                                                  "NotifyWord0=\\t\\tover the clock\n");
+}
+
+void tst_Frame::partFramesMatchWholeFrames()
+{
+    // Frame after frame of a moving clock, each composed from the last as
+    // the lock screen does, against the same second composed whole: across
+    // the minute, hour, day, month and year, the lunar year (25 January
+    // 2020), a day of seconds in steps, and the hint switching.
+    QFETCH(QString, skin);
+    QFETCH(QByteArray, hostile);
+    AppFolder folder;
+    QVERIFY(folder.installBundledSkin(skin));
+    if (!hostile.isEmpty()) {
+        QFile cfg(folder.path() + QStringLiteral("/skin/") + skin + QStringLiteral("/skin.cfg"));
+        QVERIFY(cfg.open(QIODevice::Append));
+        cfg.write(hostile);
+    }
+    FixedClock clock("2019-12-31 23:59:30");
+    quelView view(folder.programPath());
+    QuelViewAccess access(view);
+    std::vector<time_t> seconds;
+    for (const char* from : { "2019-12-31 23:59:30", "2020-01-24 23:58:55" }) {
+        const time_t start = FixedClock::utcSeconds(from);
+        for (time_t at = start; at < start + 70; ++at)
+            seconds.push_back(at);
+    }
+    for (time_t at = FixedClock::utcSeconds("2020-01-25 00:00:00"); seconds.size() < 600; at += 211)
+        seconds.push_back(at);
+    int frames = 0;
+    QString lines;
+    for (size_t i = 0; i < seconds.size(); ++i) {
+        FixedClock::set(seconds[i]);
+        // The hint switches as at the unlock keys, and back at the time-out.
+        access.setUnlockArmed(i % 50 >= 45);
+        // A line of new text is drawn a shade differently the first time it
+        // is shaped: it is shaped by a whole frame first, so that what is
+        // compared is the part against the whole, not a first line against
+        // a second.
+        const QString now = QuelViewAccess(view).frameText();
+        if (now != lines)
+            access.composeWholeFrame();
+        lines = now;
+        view.composeFrame();
+        const QImage part = access.canvas().toImage();
+        access.composeWholeFrame();
+        const QImage whole = access.canvas().toImage();
+        if (part != whole) {
+            const QRect differ = FrameDamage::difference(part, whole).boundingRect();
+            QFAIL(qPrintable(QStringLiteral("at %1 the frame composed from the last differs from the whole "
+                                            "frame in (%2,%3 %4x%5)")
+                                     .arg(QDateTime::fromSecsSinceEpoch(seconds[i], Qt::UTC).toString(Qt::ISODate))
+                                     .arg(differ.x())
+                                     .arg(differ.y())
+                                     .arg(differ.width())
+                                     .arg(differ.height())));
+        }
+        // The next frame starts from a canvas the part path has not seen.
+        view.composeFrame();
+        ++frames;
+    }
+    QCOMPARE(frames, 600);
+}

@@ -69,6 +69,19 @@ QByteArray AppFolder::classicSkin()
            "NotifyWord1=Now press the star key\n";
 }
 
+bool AppFolder::installBundledSkin(const QString& name)
+{
+    writeConfig("[General]\nSkin=" + name.toUtf8() + "\nTimeOut=3000\n");
+    const QDir bundled(QStringLiteral(LOCKAPP_STAGE_DIR "/skin/") + name);
+    QDir(m_dir.path()).mkpath(QStringLiteral("skin/") + name);
+    const QStringList files = bundled.entryList(QDir::Files);
+    for (const QString& file : files) {
+        if (!QFile::copy(bundled.filePath(file), m_dir.path() + QStringLiteral("/skin/") + name + QLatin1Char('/') + file))
+            return false;
+    }
+    return !files.isEmpty();
+}
+
 bool AppFolder::installClassicLockapp()
 {
     writeClassic();

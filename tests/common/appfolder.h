@@ -39,6 +39,10 @@ public:
     // programPath(), as an install lays them out; false when the copy failed.
     bool installClassicLockapp();
 
+    // A bundled skin (as staged in the build folder) with settings that
+    // select it; false when a file could not be copied.
+    bool installBundledSkin(const QString& name);
+
     static QByteArray classicSkin();
 
 private:

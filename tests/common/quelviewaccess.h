@@ -28,6 +28,16 @@ public:
     const QPixmap& canvas() const { return v.canvas; }
     const struct tm* curTime() const { return v.curTime; }
 
+    // A frame composed whole, as if nothing were known of the last one.
+    void composeWholeFrame()
+    {
+        v.composedContent = quelView::FrameContent();
+        v.composeFrame();
+    }
+
+    // The date and the hint the next frame shows.
+    QString frameText() { return v.dateText() + v.notifyText(); }
+
     void drawAnalog(QPainter& p) { v.drawAnalog(p); }
     void drawDigital(QPainter& p) { v.drawDigital(p); }
     void drawDate(QPainter& p) { v.drawDate(p); }
