@@ -9,6 +9,8 @@
 //       under the X server of DISPLAY (scripts/bench starts one)
 //   benchprobe wait PROGRAM SECONDS PLAINCLOCK
 //       beside xclock and PLAINCLOCK on a 720x320 screen of DISPLAY
+//   benchprobe idle PROGRAM SECONDS
+//       beside xclock on a 720x320 screen of DISPLAY: hidden, dark, lit
 //   benchprobe system PROGRAM SECONDS RUNS
 //       lockapp and xclock each with an Xvfb of their own, and lockapp
 //       offscreen: client, server and total CPU raised, RUNS times
@@ -34,6 +36,7 @@ int main(int argc, char** argv)
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: benchprobe startup|raise|memory|images PROGRAM COUNT\n"
                              "       benchprobe wait PROGRAM SECONDS PLAINCLOCK\n"
+                             "       benchprobe idle PROGRAM SECONDS\n"
                              "       benchprobe system PROGRAM SECONDS RUNS\n");
         return 2;
     }
@@ -52,6 +55,8 @@ int main(int argc, char** argv)
         return probeImageMemory(program, count);
     if (mode == "wait" && args.size() > 3)
         return probeWaiting(program, count, args[3]);
+    if (mode == "idle")
+        return probeIdle(program, count);
     if (mode == "system")
         return probeSystem(program, count, args.size() > 3 ? std::atoi(args[3].c_str()) : 3);
     probeDie("unknown mode " + mode);

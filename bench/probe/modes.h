@@ -23,6 +23,9 @@ int probeImageMemory(const std::string& program, int runs);
 // CPU of lockapp beside xclock and a plain Qt widget on one 720x320 screen,
 // raised then hidden.
 int probeWaiting(const std::string& program, int seconds, const std::string& plainclock);
+// CPU and wake-ups of lockapp beside xclock on one 720x320 screen: hidden,
+// raised with the display off, raised with it on; three windows of SECONDS.
+int probeIdle(const std::string& program, int seconds);
 // CPU of the whole system, raised: lockapp and xclock each with an Xvfb of
 // their own (client and server), and lockapp on Qt's offscreen platform.
 int probeSystem(const std::string& program, int seconds, int runs);
