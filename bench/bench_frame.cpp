@@ -88,7 +88,7 @@ void composeFrameCold(benchmark::State& state)
 void floorCopies(benchmark::State& state)
 {
     const QPixmap& background = QuelViewAccess(*view).background();
-    QImage window(ZMainWidget::ScreenWidth, ZMainWidget::ScreenHeight, windowFormat);
+    QImage window(PhoneScreen::Width, PhoneScreen::Height, windowFormat);
     window.fill(Qt::black);
     QPixmap canvas;
     for (auto _ : state) {
@@ -103,7 +103,7 @@ void floorCopies(benchmark::State& state)
 
 void paintFrame(benchmark::State& state)
 {
-    QImage window(ZMainWidget::ScreenWidth, ZMainWidget::ScreenHeight, windowFormat);
+    QImage window(PhoneScreen::Width, PhoneScreen::Height, windowFormat);
     window.fill(Qt::black);
     for (auto _ : state) {
         nextFrame();

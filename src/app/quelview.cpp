@@ -284,7 +284,7 @@ void quelView::readConfig()
 // Loads the skin's three images and places the clock.
 void quelView::initImg()
 {
-    takeImages(loadSkinImages(skinDir, settings, QSize(ScreenWidth, ScreenHeight)));
+    takeImages(loadSkinImages(skinDir, settings, QSize(PhoneScreen::Width, PhoneScreen::Height)));
     writeDiagnostic("pix!\n");
     writeDiagnostic("\npix over!\n");
 }
@@ -313,7 +313,7 @@ void quelView::takeImages(SkinImages images)
 
 void quelView::useSkin(const QString& name)
 {
-    LoadedSkin skin = loadSkin(appDir, name, QSize(ScreenWidth, ScreenHeight));
+    LoadedSkin skin = loadSkin(appDir, name, QSize(PhoneScreen::Width, PhoneScreen::Height));
     takeSettings(std::move(skin.read));
     takeImages(std::move(skin.images));
     // Another skin: nothing shown so far tells what its frames change.
@@ -333,13 +333,13 @@ QImage quelView::previewFrame(bool armed)
 
 QRect quelView::phoneRect()
 {
-    return QRect(0, 0, ScreenWidth, ScreenHeight);
+    return QRect(0, 0, PhoneScreen::Width, PhoneScreen::Height);
 }
 
 bool quelView::frameCoversScreen() const
 {
-    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= ScreenWidth
-            && canvas.height() >= ScreenHeight;
+    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= PhoneScreen::Width
+            && canvas.height() >= PhoneScreen::Height;
 }
 
 void quelView::paintEvent(QPaintEvent* e)

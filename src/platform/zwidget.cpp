@@ -55,25 +55,25 @@ QPaintEngine* ZMainWidget::paintEngine() const
 
 QRegion ZMainWidget::phonePart(const QRegion& windowPart) const
 {
-    return FrameFit(size(), QSize(ScreenWidth, ScreenHeight)).toPhone(windowPart);
+    return FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toPhone(windowPart);
 }
 
 void ZMainWidget::updatePhonePart(const QRegion& phonePart)
 {
-    update(FrameFit(size(), QSize(ScreenWidth, ScreenHeight)).toWindow(phonePart));
+    update(FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toWindow(phonePart));
 }
 
 void ZMainWidget::showFrame(const QImage& frame, const QRegion& windowPart)
 {
-    const FrameFit fit(size(), QSize(ScreenWidth, ScreenHeight));
+    const FrameFit fit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height));
     const QColor uncovered = palette().color(QPalette::Window);
     if (!presentsFrames()) {
         QPainter window(this);
         fit.paint(window, frame, windowPart, uncovered);
         return;
     }
-    const bool covers = !frame.isNull() && !frame.hasAlphaChannel() && frame.width() >= ScreenWidth
-            && frame.height() >= ScreenHeight;
+    const bool covers = !frame.isNull() && !frame.hasAlphaChannel() && frame.width() >= PhoneScreen::Width
+            && frame.height() >= PhoneScreen::Height;
     if (fit.isOneToOne() && covers && frame.size() == size()) {
         presentFrame(frame, windowPart);
         return;
@@ -92,7 +92,7 @@ void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
 {
     m_fullScreenMode = fullScreen;
     if (fullScreen && !coversScreen())
-        setFixedSize(ScreenWidth, ScreenHeight);
+        setFixedSize(PhoneScreen::Width, PhoneScreen::Height);
 }
 
 bool ZMainWidget::coversScreen() const
@@ -106,10 +106,10 @@ QRect ZMainWidget::wantedGeometry() const
 {
     const QScreen* screen = this->screen();
     if (m_platform->fitsFramesItself())
-        return QRect(0, 0, ScreenWidth, ScreenHeight);
+        return QRect(0, 0, PhoneScreen::Width, PhoneScreen::Height);
     if (coversScreen() && screen)
         return screen->geometry();
-    return QRect(screen ? screen->geometry().topLeft() : QPoint(0, 0), QSize(ScreenWidth, ScreenHeight));
+    return QRect(screen ? screen->geometry().topLeft() : QPoint(0, 0), QSize(PhoneScreen::Width, PhoneScreen::Height));
 }
 
 QRect ZMainWidget::nativeGeometry() const

@@ -24,10 +24,6 @@ public:
     explicit ZMainWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
     ~ZMainWidget() override;
 
-    // The phone's screen size.
-    static constexpr int ScreenWidth = PhoneScreen::Width;
-    static constexpr int ScreenHeight = PhoneScreen::Height;
-
     // Asks for the whole screen whenever the window is shown: the window
     // covers the screen it is on, also a larger desktop's (the phone's screen
     // scaled to fit and centred, black around it), and follows that screen's

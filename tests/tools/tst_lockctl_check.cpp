@@ -651,8 +651,8 @@ FrameFacts factsFromWindow(const QString& appDir)
     facts.face = !access.faceSize().isEmpty();
     facts.cap = !access.capSize().isEmpty();
     const QPoint centre = access.clockCentre();
-    facts.centreOnScreenX = centre.x() >= 0 && centre.x() < ZMainWidget::ScreenWidth;
-    facts.centreOnScreenY = centre.y() >= 0 && centre.y() < ZMainWidget::ScreenHeight;
+    facts.centreOnScreenX = centre.x() >= 0 && centre.x() < PhoneScreen::Width;
+    facts.centreOnScreenY = centre.y() >= 0 && centre.y() < PhoneScreen::Height;
 
     RecordingDevice device;
     QPainter painter(&device);

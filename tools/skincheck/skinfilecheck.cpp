@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int ScreenWidth = PhoneScreen::Width;
-constexpr int ScreenHeight = PhoneScreen::Height;
 
 QString keyName(const SkinKey& key)
 {
@@ -78,7 +76,7 @@ QString closestFile(const QString& skinDir, const QString& name)
 // The part of the image the key names that the lock screen decodes.
 ImageProbe::VisiblePart visiblePart(const SkinKey& key, const QString& left, const QString& top, QSize face)
 {
-    const QSize screen(ScreenWidth, ScreenHeight);
+    const QSize screen(PhoneScreen::Width, PhoneScreen::Height);
     if (key.textField == &SkinSettings::background)
         return VisibleParts::background(screen);
     if (key.textField == &SkinSettings::clockImage)
@@ -273,9 +271,9 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
 
     if (key.textField == &SkinSettings::clockImage) {
         context.faceSize = image.size;
-    } else if (isBackground && image.size != QSize(ScreenWidth, ScreenHeight)) {
+    } else if (isBackground && image.size != QSize(PhoneScreen::Width, PhoneScreen::Height)) {
         // Each frame is a copy of the background, drawn at the window's corner.
-        const bool covers = image.size.width() >= ScreenWidth && image.size.height() >= ScreenHeight;
+        const bool covers = image.size.width() >= PhoneScreen::Width && image.size.height() >= PhoneScreen::Height;
         QString effect = covers ? QStringLiteral("only its top-left part is shown")
                                 : QStringLiteral("each frame has its size, so part of the screen is never drawn");
         if (image.wasCut)
@@ -284,7 +282,7 @@ void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDo
         context.report.warning(context.path, line.number,
                                QStringLiteral("%1 is %2 x %3 pixels, not %4 x %5: %6")
                                    .arg(setting(key, line.value), number(image.size.width()),
-                                        number(image.size.height()), number(ScreenWidth), number(ScreenHeight),
+                                        number(image.size.height()), number(PhoneScreen::Width), number(PhoneScreen::Height),
                                         effect));
     }
 }
@@ -371,22 +369,22 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1: a text size must be 1 to %2, the largest whose line fits the "
                                                 "%3-pixel-high screen; %4 is drawn at %2")
-                                     .arg(written, number(TextSize::Largest), number(ScreenHeight), subject));
+                                     .arg(written, number(TextSize::Largest), number(PhoneScreen::Height), subject));
         break;
     case SkinKey::TextX:
-        if (n < 0 || n >= ScreenWidth)
+        if (n < 0 || n >= PhoneScreen::Width)
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1 starts %2 off the %3-pixel-wide screen (x from 0 to %4)")
-                                     .arg(written, subject, number(ScreenWidth), number(ScreenWidth - 1)));
+                                     .arg(written, subject, number(PhoneScreen::Width), number(PhoneScreen::Width - 1)));
         break;
     case SkinKey::TextY:
         // The letters stand above their baseline: at y = 0 they are all
         // above the screen, at y = 320 they end on its last row.
-        if (n <= 0 || n > ScreenHeight)
+        if (n <= 0 || n > PhoneScreen::Height)
             context.report.error(context.path, line.number,
                                  QStringLiteral("%1 puts the baseline of %2 off the %3-pixel-high screen (y from 1 "
                                                 "to %3)")
-                                     .arg(written, subject, number(ScreenHeight)));
+                                     .arg(written, subject, number(PhoneScreen::Height)));
         break;
     default:
         break;
@@ -401,7 +399,7 @@ void SkinFileCheck::checkPlacement(Context& context, const SkinKey& key, const I
     const QStringList keywords { QLatin1String(start), QLatin1String(end), QStringLiteral("center") };
     const QStringList otherKeywords = across ? QStringList { QStringLiteral("top"), QStringLiteral("bottom") }
                                              : QStringList { QStringLiteral("left"), QStringLiteral("right") };
-    const int screen = across ? ScreenWidth : ScreenHeight;
+    const int screen = across ? PhoneScreen::Width : PhoneScreen::Height;
     const int face = across ? context.faceSize.width() : context.faceSize.height();
     const QString axis = across ? QStringLiteral("x") : QStringLiteral("y");
     const QString written = setting(key, line.value);
