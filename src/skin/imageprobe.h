@@ -34,6 +34,7 @@ struct ImageProbe
     bool wasCut = false;   // the image was larger than cutTo and was cut
     QString format;        // "png", "jpeg", ... once recognised
     qint64 limitMiB = 0;   // the allocation limit, for TooLarge
+    int error = 0;         // the system's reason (errno), for Unreadable
 
     // Loads path. A valid cutTo keeps only the top-left part of that size of
     // a larger image: what lies beyond the screen is never shown.

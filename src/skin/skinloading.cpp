@@ -3,12 +3,30 @@
 #include "skin/imageprobe.h"
 #include "skin/skinfolder.h"
 #include "skin/skinkeys.h"
+#include "platform/diagnostics.h"
+
+#include <QFile>
+
+#include <cstring>
 
 namespace {
+// A file that is there but cannot be read (no permission, no descriptor
+// left, a failing disk) is not a skin author's choice the way a missing one
+// may be: it is said, with the system's reason.
+void sayWhyUnreadable(const QString& path, const ImageProbe& image)
+{
+    if (image.outcome != ImageProbe::Unreadable)
+        return;
+    writeWarning("warning: cannot read the image " + escapedForLine(QFile::encodeName(path)) + ": "
+                 + QByteArray(image.error != 0 ? std::strerror(image.error) : "read failed")
+                 + "; it is left out\n");
+}
+
 // An image that cannot be loaded stays empty.
 QPixmap loadImage(const QString& path, QSize cutTo = QSize())
 {
     const ImageProbe image = ImageProbe::of(path, cutTo);
+    sayWhyUnreadable(path, image);
     return image.outcome == ImageProbe::Loaded ? QPixmap::fromImage(image.image) : QPixmap();
 }
 } // namespace
