@@ -1,34 +1,31 @@
 #include "app/appdir.h"
 #include "app/quelview.h"
 #include "app/standardstreams.h"
+#include "clock/textstyle.h"
 #include "platform/buslink.h"
 #include "platform/diagnostics.h"
 #include "platform/journalstream.h"
 #include "platform/toolkitbusfence.h"
 #include "platform/zapplication.h"
 
-#include <QFontDatabase>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
-// Without fonts every line of text is left out of the frame without a word
-// from the toolkit; the likeliest cause is no file descriptor to spare.
+// Without its fonts the text is drawn in a fallback face, or not at all,
+// with no word from the toolkit but fontconfig's own; the likeliest cause is
+// a limit on open files that leaves none for fontconfig.
 void sayWhenFontsAreMissing()
 {
-    if (!QFontDatabase::families().isEmpty())
+    if (textFontsAvailable())
         return;
-    QByteArray why = "no font configuration or fonts found";
-    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (probe < 0)
-        why = std::strerror(errno);
-    else
-        ::close(probe);
-    writeWarning("warning: no fonts could be loaded (" + why + "); the lock screen's text will not show\n");
+    QByteArray why = "fontconfig found no configuration or none of them";
+    struct rlimit files = {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 64)
+        why = "the process may open only " + QByteArray::number(qulonglong(files.rlim_cur)) + " files at once";
+    writeWarning("warning: the text's fonts (" + textFontFamilies().join(QStringLiteral(", ")).toUtf8()
+                 + ") could not be loaded (" + why + "); text is drawn in a fallback font or not at all\n");
 }
 
 } // namespace
@@ -41,7 +38,12 @@ int main(int argc, char** argv)
     ZApplication::usePhoneScreenResolution();
     ToolkitBusFence toolkitBusFence;
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
-    toolkitBusFence.settle();
+    if (!toolkitBusFence.settle()) {
+        writeWarning("error: lockapp cannot start a thread (are its limits on memory or threads too low?); "
+                     "it cannot run\n");
+        delete app;
+        return 1;
+    }
     if (!pathValid) {
         writeWarning("warning: the program path \"" + escapedForLine(QByteArray(argv[0]))
                      + "\" is not valid in the file-name encoding (UTF-8); its settings and skin may not be "

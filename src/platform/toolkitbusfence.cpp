@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QDBusConnection>
+#include <QThread>
 
 namespace {
 // Not a transport libdbus knows: a connect to it fails at once, starting
@@ -22,12 +23,20 @@ ToolkitBusFence::~ToolkitBusFence()
     restoreAll();
 }
 
-void ToolkitBusFence::settle()
+bool ToolkitBusFence::settle()
 {
-    // Asking whether accessibility is active makes the platform's bridge.
-    QAccessible::isActive();
-    QDBusConnection::sessionBus();
+    QThread probe;
+    probe.start();
+    const bool threadsStart = probe.isRunning();
+    probe.quit();
+    probe.wait();
+    if (threadsStart) {
+        // Asking whether accessibility is active makes the platform's bridge.
+        QAccessible::isActive();
+        QDBusConnection::sessionBus();
+    }
     restoreAll();
+    return threadsStart;
 }
 
 ToolkitBusFence::Saved ToolkitBusFence::replace(const char* name, const QByteArray& value)

@@ -26,8 +26,12 @@ public:
 
     // Call once the application object exists, before anything connects to
     // the session bus: the toolkit's users are made now, on the failing
-    // address, and the environment gets its addresses back.
-    void settle();
+    // address, and the environment gets its addresses back. False (and
+    // nothing made) when no thread can be started (the process's limits on
+    // memory or threads): the toolkit's bus thread could not start either,
+    // and every use of the bus from the main thread would wait for it for
+    // ever.
+    bool settle();
 
 private:
     struct Saved
