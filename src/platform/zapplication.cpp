@@ -48,13 +48,23 @@ extern "C" void onTerminationSignal(int signalNumber)
     errno = savedErrno;
 }
 
+// Without a pipe (no descriptor to spare) the event loop cannot be told:
+// the signal ends the process at once, still with exit code 0.
+extern "C" void onTerminationSignalWithoutPipe(int)
+{
+    ::_exit(0);
+}
+
 bool installTerminationHandlers()
 {
-    if (signalPipe[0] < 0) {
-        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return false;
-    }
     struct sigaction action = {};
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        action.sa_handler = onTerminationSignalWithoutPipe;
+        sigemptyset(&action.sa_mask);
+        for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
+            ::sigaction(signalNumber, &action, nullptr);
+        return false;
+    }
     sigemptyset(&action.sa_mask);
     if (!endTimerMade) {
         action.sa_handler = onEndTimer;

@@ -6,7 +6,6 @@
 #include "common/stdoutcapture.h"
 
 #include "platform/diagnostics.h"
-#include "platform/journalstream.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,7 +15,6 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,8 +36,6 @@ private slots:
     void slowReaderGetsTheBacklogLater();
     void blockingOutputIsNeverWaitedFor_data();
     void blockingOutputIsNeverWaitedFor();
-    void journalStreamIsKnownByItsDeviceAndInode_data();
-    void journalStreamIsKnownByItsDeviceAndInode();
 };
 
 namespace {
@@ -328,33 +324,6 @@ void tst_Diagnostics::blockingOutputIsNeverWaitedFor()
         QVERIFY2(arrived > 0, "nothing reached the reader");
         QCOMPARE(arrived + sink.droppedLines(), qint64(lines));
     }
-}
-
-// A pipe stands in for the journal's stream: "@" in a row is its own
-// "DEVICE:INODE".
-void tst_Diagnostics::journalStreamIsKnownByItsDeviceAndInode_data()
-{
-    QTest::addColumn<QByteArray>("journalStream");
-    QTest::addColumn<bool>("isJournal");
-    QTest::newRow("names this stream") << QByteArray("@") << true;
-    QTest::newRow("another inode") << QByteArray("@1") << false;
-    QTest::newRow("not set") << QByteArray() << false;
-    QTest::newRow("not numbers") << QByteArray("journal:stream") << false;
-}
-
-void tst_Diagnostics::journalStreamIsKnownByItsDeviceAndInode()
-{
-    QFETCH(QByteArray, journalStream);
-    QFETCH(bool, isJournal);
-    int ends[2];
-    QVERIFY(::pipe(ends) == 0);
-    struct stat status = {};
-    QVERIFY(::fstat(ends[1], &status) == 0);
-    journalStream.replace('@', QByteArray::number(qulonglong(status.st_dev)) + ':'
-                                   + QByteArray::number(qulonglong(status.st_ino)));
-    QCOMPARE(isJournalStream(ends[1], journalStream), isJournal);
-    ::close(ends[0]);
-    ::close(ends[1]);
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_Diagnostics)
