@@ -1,6 +1,7 @@
 #include "app/appdir.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 QString programDirectory(const QString& path, const QString& executableDir)
 {
@@ -23,4 +24,15 @@ QString decodeProgramPath(const QByteArray& argument, bool* valid)
     const QString path = QFile::decodeName(argument);
     *valid = QFile::encodeName(path) == argument;
     return path;
+}
+
+QString realProgramPath(const QString& path)
+{
+    if (!path.contains(QLatin1Char('/')))
+        return path;
+    const QFileInfo program(path);
+    if (!program.isSymLink())
+        return path;
+    const QString real = program.canonicalFilePath();
+    return real.isEmpty() ? path : real;
 }

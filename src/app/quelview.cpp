@@ -30,9 +30,12 @@ quelView::quelView(const QString& path, const WallClock& clock)
     , wallClock(clock)
     , ticker(*this, clock)
 {
-    appDir = programDirectory(path, QCoreApplication::applicationDirPath());
-    // The folder's own bytes, as the file system names it.
-    writeDiagnostic("\npath=" + QFile::encodeName(appDir) + "\n");
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    appDir = programDirectory(realProgramPath(path), executableDir);
+    // The folder as the program was started by (a link's own folder), in the
+    // file system's own bytes; a control character in its name must not be
+    // able to start a line of its own.
+    writeDiagnostic("\npath=" + escapedForLine(QFile::encodeName(programDirectory(path, executableDir))) + "\n");
 
     shown = false;
     unlockArmed = false;
@@ -100,9 +103,11 @@ void quelView::LcdMessage(const QCString& msg, const QByteArray& /*data*/)
 
 void quelView::keyPressEvent(QKeyEvent* e)
 {
-    char line[48];
-    std::snprintf(line, sizeof line, "keyCode:%ld\n", static_cast<long>(e->key()));
-    writeDiagnostic(line);
+    if (keyLinesWritten) {
+        char line[48];
+        std::snprintf(line, sizeof line, "keyCode:%ld\n", static_cast<long>(e->key()));
+        writeDiagnostic(line);
+    }
 
     if (e->key() == StarKey) {
         if (unlockArmed) {

@@ -40,6 +40,11 @@ public:
     // to the window.
     void composeFrame();
 
+    // Whether each key pressed is written as a "keyCode:" line (the default).
+    // Off where the lines would be kept in a log: keys typed at a lock screen
+    // may be a password typed by habit.
+    void setKeyLinesWritten(bool written) { keyLinesWritten = written; }
+
     // For previews of the lock screen without showing it:
     // Loads another skin of the program folder in place of the selected one,
     // as the next start with Skin=name would (a null name: the selected one).
@@ -144,4 +149,5 @@ private:
     FrameDamage damage;
     // The layers read the local time with the zone this keeps current.
     TimeZoneWatch zoneWatch;
+    bool keyLinesWritten = true;
 };

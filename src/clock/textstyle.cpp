@@ -3,8 +3,11 @@
 #include "skin/settingcolour.h"
 #include "skin/textsize.h"
 
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPen>
+
+#include <algorithm>
 
 const char* const TextFamily = "AMCSL";
 
@@ -14,13 +17,24 @@ namespace {
 void registerSubstitutions()
 {
     static const bool done = [] {
-        QFont::insertSubstitutions(QString::fromLatin1(TextFamily),
-                                   { QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei") });
+        QFont::insertSubstitutions(QString::fromLatin1(TextFamily), textFontFamilies());
         return true;
     }();
     Q_UNUSED(done);
 }
 } // namespace
+
+QStringList textFontFamilies()
+{
+    return { QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei") };
+}
+
+bool textFontsAvailable()
+{
+    const QStringList families = textFontFamilies();
+    return std::any_of(families.begin(), families.end(),
+                       [](const QString& family) { return QFontDatabase::hasFamily(family); });
+}
 
 QFont textFont(int pointSize)
 {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -95,6 +96,21 @@ void BusLink::startAttempt()
     m_attempt = attempt;
     const QByteArray address = m_address;
     const QString name = QStringLiteral("lockapp-bus-%1").arg(++connectionSerial);
+    // The thread may not start (limits on memory or threads): that attempt
+    // fails like an unreachable bus, and the next one is tried later.
+    try {
+        startConnectThread(attempt, address, name);
+    } catch (const std::system_error& error) {
+        const std::lock_guard<std::mutex> lock(attempt->mutex);
+        attempt->done = true;
+        attempt->why = QStringLiteral("cannot start a thread to connect: %1").arg(QString::fromLocal8Bit(error.what()));
+    }
+    m_attemptPoll.start();
+}
+
+void BusLink::startConnectThread(const std::shared_ptr<BusConnectAttempt>& attempt, const QByteArray& address,
+                                 const QString& name)
+{
     std::thread([attempt, address, name] {
         bool ok = false;
         QString why;
@@ -115,7 +131,6 @@ void BusLink::startAttempt()
         attempt->why = why;
         attempt->finished.notify_all();
     }).detach();
-    m_attemptPoll.start();
 }
 
 void BusLink::pollAttempt()

@@ -61,6 +61,8 @@ private slots:
     void pollAttempt();
 
 private:
+    static void startConnectThread(const std::shared_ptr<BusConnectAttempt>& attempt, const QByteArray& address,
+                                   const QString& name);
     void finishAttempt();
     void retryLater();
 

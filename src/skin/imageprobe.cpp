@@ -55,13 +55,14 @@ ImageProbe::Outcome outcomeOfMode(mode_t mode)
 }
 
 // Reads the regular file at name into data, at most ImageProbe::MaxFileBytes.
-// Answers Loaded when the bytes are in data.
-ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data)
+// Answers Loaded when the bytes are in data; *error is the reason of a failed
+// step.
+ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data, int* error)
 {
     // stat before open: opening some devices already has an effect.
     struct stat info;
     if (::stat(name.constData(), &info) != 0)
-        return outcomeOfErrno(errno);
+        return outcomeOfErrno(*error = errno);
     if (const ImageProbe::Outcome kind = outcomeOfMode(info.st_mode); kind != ImageProbe::Loaded)
         return kind;
     // O_NONBLOCK: a path swapped for a FIFO since stat does not wait for a
@@ -69,9 +70,10 @@ ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data)
     // block (some in /proc) fails instead of stalling.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return outcomeOfErrno(errno);
+        return outcomeOfErrno(*error = errno);
     ImageProbe::Outcome outcome = ImageProbe::Loaded;
     if (::fstat(fd, &info) != 0) {
+        *error = errno;
         outcome = ImageProbe::Unreadable;
     } else if (outcome = outcomeOfMode(info.st_mode); outcome == ImageProbe::Loaded) {
         if (info.st_size > ImageProbe::MaxFileBytes) {
@@ -89,6 +91,7 @@ ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data)
                 if (n < 0 && errno == EINTR)
                     continue;
                 if (n < 0) {
+                    *error = errno;
                     outcome = ImageProbe::Unreadable;
                     break;
                 }
@@ -158,7 +161,7 @@ ImageProbe ImageProbe::of(const QString& path, const VisiblePart& visible, Scan 
         return probe;
     }
     QByteArray bytes;
-    probe.outcome = readRegularFile(QFile::encodeName(path), &bytes);
+    probe.outcome = readRegularFile(QFile::encodeName(path), &bytes, &probe.error);
     if (probe.outcome != Loaded)
         return probe;
 

@@ -57,6 +57,7 @@ struct ImageProbe
     qint64 limitMiB = 0;   // the allocation limit, for TooLarge by it; 0 for
                            // TooLarge by MaxSide
     QString problem;       // the decoder's words, for Broken and Damaged
+    int error = 0;         // the system's reason (errno), for Unreadable
 
     // Loads path, decoding only the part of it `visible` names (all of it
     // when no function is given).

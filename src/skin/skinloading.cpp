@@ -9,18 +9,33 @@
 
 #include <QFile>
 
+#include <cstring>
+
 namespace {
+// A file that is there but cannot be read (no permission, no descriptor
+// left, a failing disk) is not a skin author's choice the way a missing one
+// may be: it is said, with the system's reason.
+void sayWhyUnreadable(const QString& path, const ImageProbe& image)
+{
+    if (image.outcome != ImageProbe::Unreadable)
+        return;
+    writeWarning("warning: cannot read the image " + escapedForLine(QFile::encodeName(path)) + ": "
+                 + QByteArray(image.error != 0 ? std::strerror(image.error) : "read failed")
+                 + "; it is left out\n");
+}
+
 // An image as the lock screen takes it: one that cannot be loaded stays
-// empty; one too large to be loaded is also said, which a blank screen
-// would not.
+// empty; one too large to be loaded, or one that cannot be read, is also
+// said, which a blank screen would not.
 ImageProbe loadImage(const QString& path, const ImageProbe::VisiblePart& visible)
 {
     ImageProbe image = ImageProbe::of(path, visible);
+    sayWhyUnreadable(path, image);
     if (image.outcome == ImageProbe::TooLarge) {
         const QByteArray limit = image.limitMiB > 0
                 ? "the image allocation limit of " + QByteArray::number(image.limitMiB) + " MiB"
                 : QByteArray::number(ImageProbe::MaxSide) + " x " + QByteArray::number(ImageProbe::MaxSide) + " pixels";
-        writeWarning("warning: " + QFile::encodeName(path) + " is " + QByteArray::number(image.size.width()) + " x "
+        writeWarning("warning: " + escapedForLine(QFile::encodeName(path)) + " is " + QByteArray::number(image.size.width()) + " x "
                      + QByteArray::number(image.size.height()) + " pixels, beyond " + limit
                      + "; it is left out\n");
     }

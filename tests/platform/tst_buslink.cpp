@@ -11,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QFile>
+
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/types.h>
 
 namespace {
@@ -66,6 +69,9 @@ class tst_BusLink : public QObject
 {
     Q_OBJECT
 private slots:
+    // First: no thread has ended yet whose stack the C library would keep
+    // and hand to the next thread without asking for memory.
+    void threadThatCannotStartIsTriedAgain();
     void channelHearsAgainOnceTheBusAnswers_data();
     void channelHearsAgainOnceTheBusAnswers();
     void noAddressTriesNothing();
@@ -134,6 +140,37 @@ void tst_BusLink::noAddressTriesNothing()
     QSignalSpy connected(&link, &BusLink::connected);
     QTest::qWait(600);
     QCOMPARE(connected.size(), 0);
+}
+
+// With too little address space left for a thread's stack the connect
+// thread cannot start: the attempt fails like an unreachable bus (the process
+// goes on), and once threads start again the link connects.
+void tst_BusLink::threadThatCannotStartIsTriedAgain()
+{
+    QTemporaryDir folder;
+    PrivateBus bus(folder.filePath(QStringLiteral("bus")));
+    QVERIFY(bus.start());
+
+    QFile status(QStringLiteral("/proc/self/status"));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QByteArray fields = status.readAll();
+    const qsizetype at = fields.indexOf("VmSize:");
+    QVERIFY(at >= 0);
+    const rlim_t inUse = rlim_t(fields.mid(at + 7, fields.indexOf('\n', at) - at - 7).trimmed().split(' ').first().toULongLong()) * 1024;
+    struct rlimit saved = {};
+    QVERIFY(::getrlimit(RLIMIT_AS, &saved) == 0);
+    struct rlimit tight = saved;
+    tight.rlim_cur = inUse + 2 * 1024 * 1024;  // less than one thread's stack
+    QVERIFY(::setrlimit(RLIMIT_AS, &tight) == 0);
+    std::unique_ptr<BusLink> link;
+    link = std::make_unique<BusLink>(bus.address());
+    QVERIFY(::setrlimit(RLIMIT_AS, &saved) == 0);
+    QVERIFY(!link->isConnected());
+    QVERIFY2(link->lastError().contains(QLatin1String("cannot start a thread")), qPrintable(link->lastError()));
+
+    QSignalSpy connected(link.get(), &BusLink::connected);
+    QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 5000);
+    QVERIFY(link->isConnected());
 }
 
 QTEST_GUILESS_MAIN(tst_BusLink)

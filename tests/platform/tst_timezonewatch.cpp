@@ -1,12 +1,16 @@
 #include "platform/timezonewatch.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 // A zone file laid out as on a system: etc/localtime links to a file in
 // zoneinfo/. The watch's reload records what the zone file holds when it is
@@ -19,6 +23,7 @@ class tst_TimeZoneWatch : public QObject
 private slots:
     void readsTheZoneAgainAfterEachChange_data();
     void readsTheZoneAgainAfterEachChange();
+    void followsRewritesInPlaceEveryTime();
 
 private:
     static void write(const QString& path, const QByteArray& bytes)
@@ -92,6 +97,58 @@ void tst_TimeZoneWatch::readsTheZoneAgainAfterEachChange()
     const QString target = QFileInfo(zoneFile).symLinkTarget();
     write(target, "rewritten");
     QTRY_VERIFY_WITH_TIMEOUT(reads.last() == "rewritten", 5000);
+}
+
+// The system's zone data copied over the link's target by cp, as an update
+// tool rewrites it in place, fifteen times in a row, with the watch's own
+// reload: each time the C library's zone must end up as the one written. TZ
+// names the private link (":PATH", a setting that spares the C library a
+// check of the file at every reading), which tzset() alone never reads again.
+void tst_TimeZoneWatch::followsRewritesInPlaceEveryTime()
+{
+    const QString athens = QStringLiteral("/usr/share/zoneinfo/Europe/Athens");
+    const QString tokyo = QStringLiteral("/usr/share/zoneinfo/Asia/Tokyo");
+    if (!QFileInfo::exists(athens) || !QFileInfo::exists(tokyo))
+        QSKIP("the tzdata package is not installed");
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath("etc"));
+    const QString target = root.filePath("zone");
+    const QString zoneFile = root.filePath("etc/localtime");
+    QVERIFY(QFile::copy(athens, target));
+    QVERIFY(QFile::link(target, zoneFile));
+
+    const QByteArray savedZone = qgetenv("TZ");
+    const bool zoneWasSet = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", ":" + QFile::encodeName(zoneFile));
+    tzset();
+    const auto restoreZone = qScopeGuard([&] {
+        if (zoneWasSet)
+            qputenv("TZ", savedZone);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
+    const auto offsetHours = [] {
+        const time_t now = std::time(nullptr);
+        struct tm local = {};
+        localtime_r(&now, &local);
+        return long(local.tm_gmtoff / 3600);
+    };
+    const long athensHours = offsetHours();
+    QVERIFY(athensHours == 2 || athensHours == 3);
+
+    TimeZoneWatch watch(zoneFile);
+    for (int attempt = 0; attempt < 15; ++attempt) {
+        const QString zone = attempt % 2 == 0 ? tokyo : athens;
+        const long expectedHours = attempt % 2 == 0 ? 9 : athensHours;
+        // Started, not waited for: the watch sees the rewrite while it runs.
+        QProcess copy;
+        copy.start(QStringLiteral("cp"), { zone, target });
+        QTRY_VERIFY(copy.state() == QProcess::NotRunning);
+        QCOMPARE(copy.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(offsetHours(), expectedHours, 2000);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TimeZoneWatch)

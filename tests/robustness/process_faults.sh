@@ -3,7 +3,10 @@
 # process's surroundings: closed standard descriptors, a reader of its output
 # that goes away, a full device, a reader that never reads, forged message
 # names, the bus killed and started again at the same address, a stopped bus,
-# and install folders with non-ASCII names. After each fault lockapp must
+# install folders with non-ASCII names or a line break, a bus that stalls
+# after the first step of the handshake, no bus address at all, a start
+# through a link, the journal as standard output, and too few descriptors.
+# After each fault lockapp must
 # still raise on "LCDOff", show a frame, unlock with Return then *, and end
 # with exit code 0 on SIGTERM within a second.
 #   process_faults.sh STAGE_DIR SCRIPTS_DIR LOCKCTL [ROW...]
@@ -195,12 +198,171 @@ row_invalid_folder_name() {
     headless_terminate "$pid"
 }
 
+# start_stalled_bus SOCKET: a stand-in bus that answers the first line of the
+# handshake and then stays silent; sets stall_pid.
+start_stalled_bus() {
+    rm -f "$1"
+    python3 "$(dirname "${BASH_SOURCE[0]}")/stalling_bus.py" "$1" &
+    stall_pid=$!
+    HEADLESS_PIDS+=("$stall_pid")
+    headless_wait_until "the stand-in bus listens" test -S "$1"
+}
+
+row_stalled_bus() {
+    # The toolkit's own bus users must not wait behind the stalled connect:
+    # SIGTERM ends lockapp within a second at any moment, in start-up too,
+    # and once started it ends cleanly (its main thread is free). The
+    # accessibility bus, when named, is kept away from the same way.
+    local socket="$work/stall.socket" log="$work/stall.log" pid after
+    start_stalled_bus "$socket"
+    for after in 0.2 1.5 4; do
+        DBUS_SESSION_BUS_ADDRESS="unix:path=$socket" AT_SPI_BUS_ADDRESS="unix:path=$socket" \
+            "$program" >"$log" 2>"$log.err" &
+        pid=$!
+        sleep "$after"
+        headless_terminate "$pid"
+    done
+    grep -q -F -x "pix over!" "$log" || headless_die "lockapp did not start on a stalled bus"
+    ! grep -q "did not end within" "$log.err" || headless_die "the main thread was held up: $(cat "$log.err")"
+    # Too little address space for the toolkit's bus thread: lockapp says
+    # so and ends instead of waiting for that thread for ever; or, where the
+    # limit leaves room, it runs and SIGTERM ends it.
+    prlimit --as=100000000 "$program" >"$log" 2>"$log.err" &
+    pid=$!
+    local i
+    for i in $(seq 60); do
+        kill -0 "$pid" 2>/dev/null || break
+        grep -q -F -x "pix over!" "$log" && break
+        sleep 0.05
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        headless_terminate "$pid"
+    else
+        local status=0
+        wait "$pid" || status=$?
+        [ "$status" -eq 1 ] && grep -q "cannot start a thread" "$log.err" \
+            || headless_die "under a low address-space limit lockapp ended with $status: $(cat "$log.err")"
+    fi
+    kill "$stall_pid"
+}
+
+row_no_bus_address() {
+    # Without an address neither lockapp nor lockctl starts a bus of its own
+    # (libdbus would launch one for the display, and it would outlive them).
+    # strace follows every process started; a bus it follows would keep it
+    # running, so it is bounded in time.
+    local trace="$work/autolaunch.trace" log="$work/nobus.log" tracer pid i
+    env -u DBUS_SESSION_BUS_ADDRESS timeout 30 strace -f -qq -e trace=execve -o "$trace" "$program" \
+        >"$log" 2>"$log.err" &
+    tracer=$!
+    headless_wait_for "$log" "pix over!" 1
+    pid="$(pgrep -x lockapp -P "$(pgrep -x strace -P "$tracer")")" || headless_die "no lockapp under strace"
+    sleep 1
+    kill -TERM "$pid"
+    for i in $(seq 20); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    env -u DBUS_SESSION_BUS_ADDRESS timeout 30 strace -f -qq -e trace=execve -o "$trace.send" \
+        "$lockctl" send EZX/System LCDOff 2>/dev/null && headless_die "lockctl send without a bus exited 0"
+    env -u DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM=xcb timeout 30 strace -f -qq -e trace=execve -o "$trace.preview" \
+        "$lockctl" preview --app-dir "$work/app" -o "$work/preview.png" >/dev/null || headless_die "lockctl preview failed"
+    if grep -h -E 'execve\("[^"]*dbus-(launch|daemon)' "$trace" "$trace.send" "$trace.preview"; then
+        kill "$tracer" 2>/dev/null || true
+        headless_die "a session bus was started"
+    fi
+    wait "$tracer" || headless_die "lockapp under strace did not end cleanly"
+}
+
+row_symlinked_program() {
+    # Started through a link in another folder: the settings and skin beside
+    # the real program are found; path= still names the link's folder.
+    local log="$work/linked.log" pid
+    headless_install_at "$stage" "$work/real"
+    mkdir -p "$work/links"
+    ln -sf "$work/real/lockapp" "$work/links/lockapp"
+    "$work/links/lockapp" >"$log" 2>"$log.err" &
+    pid=$!
+    headless_wait_for "$log" "pix over!" 1
+    expect_count "path=$work/links/" "$log" 1
+    expect_count "config!" "$log" 1
+    headless_raise_and_unlock "$pid"
+    headless_terminate "$pid"
+}
+
+row_newline_folder() {
+    # A folder name with a line break cannot forge a line of its own.
+    local folder="$work/new"$'\n'"LCDOff" log="$work/newline.log" pid
+    start_installed_at "$folder" "$log"
+    expect_count "path=$work/new\\nLCDOff/" "$log" 1
+    expect_count "LCDOff" "$log" 0
+    headless_terminate "$pid"
+}
+
+row_journal_stream() {
+    # Standard output that is the journal's stream ($JOURNAL_STREAM names its
+    # device and inode, as systemd sets it) gets no key lines; run by hand,
+    # the keys are there.
+    local log="$work/journal.log" pid
+    : >"$log"
+    JOURNAL_STREAM="$(stat -c '%d:%i' "$log")" "$program" >>"$log" 2>"$log.err" &
+    pid=$!
+    headless_wait_for "$log" "pix over!" 1
+    headless_raise_and_unlock "$pid"
+    headless_terminate "$pid"
+    expect_count "LCDOff" "$log" 1
+    ! grep -q "^keyCode:" "$log" || headless_die "key lines reached the journal's stream"
+    "$program" >"$work/byhand.log" 2>/dev/null &
+    pid=$!
+    headless_wait_for "$work/byhand.log" "pix over!" 1
+    headless_raise_and_unlock "$pid"
+    headless_terminate "$pid"
+    grep -q "^keyCode:" "$work/byhand.log" || headless_die "no key lines when run by hand"
+}
+
+row_descriptor_starvation() {
+    # Fewer and fewer descriptors: wherever fontconfig cannot read its
+    # configuration, lockapp says that the text's fonts are missing (not a
+    # silent frame). Descriptors the test's own caller left open are closed
+    # first, so that each limit means the same to every run. Below some limit
+    # GLib gives up at start-up (it needs a descriptor per event loop).
+    local log="$work/starved.log" pid limit i fontless=0
+    for limit in 12 11 10 9 8 7; do
+        (
+            for fd in /proc/$BASHPID/fd/*; do
+                fd="${fd##*/}"
+                [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+            done
+            exec prlimit --nofile="$limit" "$program" >"$log" 2>"$log.err"
+        ) &
+        pid=$!
+        for i in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            grep -q -F -x "pix over!" "$log" && break
+            sleep 0.05
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            headless_terminate "$pid"
+        else
+            wait "$pid" || true
+        fi
+        if grep -q "^Fontconfig error" "$log.err"; then
+            fontless=$((fontless + 1))
+            grep -q "the text's fonts .* could not be loaded (the process may open only $limit files at once)" \
+                "$log.err" || headless_die "at $limit descriptors the missing fonts went unsaid: $(cat "$log.err")"
+        fi
+        echo "descriptor starvation: $limit descriptors: $(grep -c . "$log.err") line(s) on stderr"
+    done
+    [ "$fontless" -gt 0 ] || headless_die "no limit kept fontconfig from its configuration"
+}
+
 headless_start_xvfb
 headless_ensure_bus
 
 rows=("$@")
 [ ${#rows[@]} -gt 0 ] || rows=(closed_descriptors reader_gone device_full slow_reader forged_names
-    bus_restarted bus_stopped non_ascii_folder invalid_folder_name)
+    bus_restarted bus_stopped non_ascii_folder invalid_folder_name stalled_bus no_bus_address
+    symlinked_program newline_folder journal_stream descriptor_starvation)
 for row in "${rows[@]}"; do
     start=$SECONDS
     "row_$row"

@@ -3,11 +3,14 @@
 #include "app/quelview.h"
 #include "common/quelviewaccess.h"
 #include "skin/skinloading.h"
+#include "platform/diagnostics.h"
 
 #include <QDir>
 #include <QTest>
 
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 class tst_SkinLoading : public QObject
 {
@@ -24,6 +27,8 @@ private slots:
     void imagesAreRecognisedFromContents();
     void chosenSkinLoadsAsAStartWithIt_data();
     void chosenSkinLoadsAsAStartWithIt();
+    void unreadableImagesAreSaid_data();
+    void unreadableImagesAreSaid();
 };
 
 namespace {
@@ -312,4 +317,58 @@ void tst_SkinLoading::chosenSkinLoadsAsAStartWithIt()
 }
 
 QTEST_MAIN(tst_SkinLoading)
+// A missing image is a skin's choice and stays silent; one that is there but
+// cannot be opened (here: no descriptor left, as under a low limit on open
+// files) is said once, with its name and the reason, and left out.
+void tst_SkinLoading::unreadableImagesAreSaid_data()
+{
+    QTest::addColumn<bool>("imagesThere");
+    QTest::addColumn<bool>("descriptorsLeft");
+    QTest::newRow("missing") << false << true;
+    QTest::newRow("no descriptor left") << true << false;
+}
+
+void tst_SkinLoading::unreadableImagesAreSaid()
+{
+    QFETCH(bool, imagesThere);
+    QFETCH(bool, descriptorsLeft);
+    AppFolder folder;
+    if (imagesThere) {
+        folder.writeClassic();
+    } else {
+        folder.writeConfig("[General]\nSkin=classic\n");
+        folder.writeSkin(QStringLiteral("classic"), AppFolder::classicSkin());
+    }
+    const SkinSettingsRead read = readSkinSettings(folder.path() + "/");
+
+    CapturingDiagnosticSink sink;
+    SkinImages images;
+    {
+        const ScopedDiagnosticSink scoped(sink);
+        struct rlimit saved = {};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        if (!descriptorsLeft) {
+            // The lowest free number is the next one open() would give.
+            const int lowestFree = ::dup(0);
+            QVERIFY(lowestFree >= 0);
+            ::close(lowestFree);
+            struct rlimit none = saved;
+            none.rlim_cur = rlim_t(lowestFree);
+            QVERIFY(::setrlimit(RLIMIT_NOFILE, &none) == 0);
+        }
+        images = loadSkinImages(read.folder, read.settings, QSize(240, 320));
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
+    }
+    QVERIFY(images.background.isNull() && images.face.isNull() && images.cap.isNull());
+    if (!imagesThere) {
+        QCOMPARE(sink.warnings, QByteArray());
+        return;
+    }
+    for (const char* name : { "back.png", "face.png", "cap.png" }) {
+        const QByteArray line = "warning: cannot read the image " + QFile::encodeName(read.folder) + name
+                                + ": Too many open files; it is left out\n";
+        QVERIFY2(sink.warnings.count(line) == 1, sink.warnings.constData());
+    }
+}
+
 #include "tst_skinloading.moc"

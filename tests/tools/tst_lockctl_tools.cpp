@@ -4,7 +4,9 @@
 #include "lockctlrun.h"
 
 #include "platform/qcopchannel.h"
+#include "platform/sessionnameclaim.h"
 
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -23,6 +25,7 @@ class tst_LockctlTools : public QObject
 {
     Q_OBJECT
 private slots:
+    void sendReachesAnotherProcess_data();
     void sendReachesAnotherProcess();
     void sendWithoutBusFails_data();
     void sendWithoutBusFails();
@@ -46,14 +49,38 @@ ProcessResult lockctl(const QStringList& args, const QProcessEnvironment& env = 
 }
 } // namespace
 
+void tst_LockctlTools::sendReachesAnotherProcess_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("lockScreenThere");
+    QTest::newRow("a lock screen owns its name") << QStringList() << true;
+    QTest::newRow("-- before the channel") << QStringList{ "--" } << true;
+    // Sent all the same (exit 0), but nobody will act on it: said on stderr.
+    QTest::newRow("no lock screen on the bus") << QStringList() << false;
+}
+
 void tst_LockctlTools::sendReachesAnotherProcess()
 {
+    QFETCH(QStringList, options);
+    QFETCH(bool, lockScreenThere);
+    // The test's own connection stands in for lockapp's, owning its name.
+    const QString name = QString::fromLatin1(SessionNameClaim::LockScreenName);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QVERIFY(bus.isConnected());
+    if (lockScreenThere)
+        QCOMPARE(SessionNameClaim(bus).claim(), SessionNameClaim::Outcome::Claimed);
+    const auto release = qScopeGuard([&] { bus.unregisterService(name); });
+
     QCopChannel channel("EZX/System");
     QSignalSpy spy(&channel, &QCopChannel::received);
-    const Result sent = lockctl({ "send", "EZX/System", "LCDOff" });
+    const Result sent = lockctl(QStringList{ "send" } + options + QStringList{ "EZX/System", "LCDOff" });
     QCOMPARE(sent.code, 0);
-    QCOMPARE(sent.err, QByteArray());
-    const Result withData = lockctl({ "send", "EZX/System", "LCDOn", "some data" });
+    if (lockScreenThere)
+        QCOMPARE(sent.err, QByteArray());
+    else
+        QCOMPARE(sent.err, "lockctl send: no lock screen is running on the session bus (nobody owns " + name.toUtf8()
+                               + "); the message was sent, but lockapp is not there to act on it\n");
+    const Result withData = lockctl(QStringList{ "send" } + options + QStringList{ "EZX/System", "LCDOn", "some data" });
     QCOMPARE(withData.code, 0);
     QTRY_COMPARE(spy.size(), 2);
     QCOMPARE(spy[0][0].toByteArray(), QByteArray("LCDOff"));
@@ -175,6 +202,10 @@ void tst_LockctlTools::exitCodes_data()
     QTest::newRow("help preview") << QStringList{ "help", "preview" } << 0 << QByteArray();
     QTest::newRow("send without message") << QStringList{ "send", "EZX/System" } << 2 << QByteArray("expected CHANNEL MESSAGE");
     QTest::newRow("send too many") << QStringList{ "send", "a", "b", "c", "d" } << 2 << QByteArray("expected CHANNEL MESSAGE");
+    QTest::newRow("send, an option") << QStringList{ "send", "-x", "EZX/System", "LCDOff" } << 2
+                                     << QByteArray("unknown option -x");
+    QTest::newRow("send, only --") << QStringList{ "send", "--", "EZX/System" } << 2
+                                   << QByteArray("expected CHANNEL MESSAGE");
     QTest::newRow("preview bad time") << QStringList{ "preview", "--at", "yesterday" } << 2 << QByteArray("is not a local time");
     QTest::newRow("preview unknown option") << QStringList{ "preview", "--colour" } << 2 << QByteArray("Unknown option");
     QTest::newRow("preview stray argument") << QStringList{ "preview", "extra" } << 2 << QByteArray("unexpected argument");

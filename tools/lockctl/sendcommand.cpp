@@ -3,13 +3,16 @@
 #include "command.h"
 #include "platform/buslink.h"
 #include "platform/qcopchannel.h"
+#include "platform/sessionnameclaim.h"
+
+#include <QDBusMessage>
 
 #include <unistd.h>
 
 QString sendCommandUsage()
 {
     return QStringLiteral(
-        "usage: lockctl send CHANNEL MESSAGE [DATA]\n"
+        "usage: lockctl send [--] CHANNEL MESSAGE [DATA]\n"
         "\n"
         "Sends one message on a system channel over the D-Bus session bus, the way\n"
         "the phone platform does. DATA is sent as its UTF-8 bytes (none if absent).\n"
@@ -18,20 +21,50 @@ QString sendCommandUsage()
         "  lockctl send EZX/System LCDOn     the display is on again\n"
         "\n"
         "A bus that does not answer within a few seconds counts as unreachable. Without\n"
-        "DBUS_SESSION_BUS_ADDRESS nothing is sent (no bus is started).\n"
+        "DBUS_SESSION_BUS_ADDRESS nothing is sent (no bus is started). \"--\" ends the\n"
+        "options: a channel or message that starts with \"-\" comes after it. When no\n"
+        "lock screen runs on the bus (nobody owns org.lockapp.LockScreen) that is said\n"
+        "on standard error; the message was sent all the same.\n"
         "\n"
         "Exit codes: 0 sent, 1 no session bus could be reached, 2 usage error.\n");
 }
 
-int runSendCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+namespace {
+
+// Whether anyone owns `name` on the bus; true when the bus does not say
+// within its time, so that only a sure absence is reported.
+bool nameHasOwner(const QDBusConnection& bus, const QString& name)
 {
-    if (args.size() == 1 && (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help"))) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("NameHasOwner"));
+    ask << name;
+    const QDBusMessage reply = bus.call(ask, QDBus::Block, BusLink::ConnectTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return true;
+    return reply.arguments().constFirst().toBool();
+}
+
+} // namespace
+
+int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    if (arguments.size() == 1 && (arguments[0] == QLatin1String("-h") || arguments[0] == QLatin1String("--help"))) {
         out << sendCommandUsage();
         return lockctl::ExitOk;
     }
+    QStringList args = arguments;
+    if (!args.isEmpty() && args[0] == QLatin1String("--")) {
+        args.removeFirst();
+    } else if (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')) && args[0] != QLatin1String("-")) {
+        err << "lockctl send: unknown option " << args[0] << " (a channel that starts with \"-\" goes after --)\n"
+            << "usage: lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)\n";
+        return lockctl::ExitUsage;
+    }
     if (args.size() < 2 || args.size() > 3) {
         err << "lockctl send: expected CHANNEL MESSAGE [DATA]\n"
-            << "usage: lockctl send CHANNEL MESSAGE [DATA]   (see lockctl help send)\n";
+            << "usage: lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)\n";
         return lockctl::ExitUsage;
     }
     if (args[0].isEmpty()) {
@@ -48,8 +81,13 @@ int runSendCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     const BusLink bus(address);
     QString why = bus.lastError();
     if (bus.isConnected()
-        && QCopChannel::send(bus.connection(), args[0].toUtf8(), args[1].toUtf8(), args.value(2).toUtf8(), &why))
+        && QCopChannel::send(bus.connection(), args[0].toUtf8(), args[1].toUtf8(), args.value(2).toUtf8(), &why)) {
+        const QString lockScreen = QString::fromLatin1(SessionNameClaim::LockScreenName);
+        if (!nameHasOwner(bus.connection(), lockScreen))
+            err << "lockctl send: no lock screen is running on the session bus (nobody owns " << lockScreen
+                << "); the message was sent, but lockapp is not there to act on it\n";
         return lockctl::ExitOk;
+    }
     err << "lockctl send: cannot reach the D-Bus session bus at " << QString::fromLocal8Bit(address) << " (" << why
         << "); the message was not sent\n";
     if (BusLink::connectInProgress()) {
