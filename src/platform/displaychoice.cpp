@@ -23,5 +23,7 @@ std::unique_ptr<DisplayPlatform> DisplayPlatform::create(QWidget* window)
                      "shown, keys may still reach other applications (start lockapp with QT_QPA_PLATFORM=xcb "
                      "to hold them)\n");
     }
-    return std::make_unique<DisplayPlatform>();
+    // Offscreen, nobody sees a screen to cover: the window keeps the phone's
+    // size, and frames are put into it as they are.
+    return std::make_unique<DisplayPlatform>(QGuiApplication::platformName() == QLatin1String("offscreen"));
 }

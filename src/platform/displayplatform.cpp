@@ -1,6 +1,9 @@
 #include "platform/displayplatform.h"
 
-DisplayPlatform::DisplayPlatform() = default;
+DisplayPlatform::DisplayPlatform(bool phoneSized)
+    : m_phoneSized(phoneSized)
+{
+}
 
 DisplayPlatform::~DisplayPlatform() = default;
 

@@ -27,7 +27,9 @@ public:
     // The display platform for the lock window, after the application object.
     static std::unique_ptr<DisplayPlatform> create(QWidget* window);
 
-    DisplayPlatform();
+    // phoneSized: a window of the phone's size, for a platform with no
+    // screen worth covering (offscreen).
+    explicit DisplayPlatform(bool phoneSized = false);
     ~DisplayPlatform() override;
 
     // Flags the lock window needs on this platform.
@@ -39,7 +41,7 @@ public:
     // Whether present() is handed the phone's screen as it is (a window of
     // the phone's size) and fits it to each screen itself; otherwise the
     // window covers the toolkit's screen and the frame is fitted into it.
-    virtual bool fitsFramesItself() const { return false; }
+    virtual bool fitsFramesItself() const { return m_phoneSized; }
     // Shows the part `windowPart` of `windowImage`, the window's picture.
     virtual void present(const QImage& windowImage, const QRegion& windowPart);
 
@@ -51,6 +53,9 @@ public:
     virtual void beforeHide();
     // The window has hidden: let go, and give the keys back.
     virtual void release();
+
+private:
+    bool m_phoneSized;
 
 signals:
     // What the screen showed of the window is lost: present all of it again.
