@@ -108,23 +108,10 @@ void X11Keyguard::beforeHide()
     if (!m_engaged)
         return;
     // A grab by this client again, on another window, moves it there.
-    if (m_pointerHeld) {
-        const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
-        const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
-                m_connection,
-                xcb_grab_pointer(m_connection, 0, m_root, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                 XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-                nullptr));
-        m_pointerHeld = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    }
-    if (m_keyboardHeld) {
-        const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
-                m_connection,
-                xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
-                                  XCB_GRAB_MODE_ASYNC),
-                nullptr));
-        m_keyboardHeld = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    }
+    if (m_pointerHeld)
+        m_pointerHeld = grabPointer(m_root) == XCB_GRAB_STATUS_SUCCESS;
+    if (m_keyboardHeld)
+        m_keyboardHeld = grabKeyboard(m_root) == XCB_GRAB_STATUS_SUCCESS;
     m_overlay.reset();
 }
 
@@ -155,6 +142,26 @@ void X11Keyguard::raise()
     xcb_flush(m_connection);
 }
 
+uint8_t X11Keyguard::grabKeyboard(uint32_t window)
+{
+    const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+            m_connection,
+            xcb_grab_keyboard(m_connection, 0, window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr));
+    return reply ? reply->status : uint8_t(0xff);
+}
+
+uint8_t X11Keyguard::grabPointer(uint32_t window)
+{
+    const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
+    const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
+            m_connection,
+            xcb_grab_pointer(m_connection, 0, window, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                             XCB_NONE, XCB_CURRENT_TIME),
+            nullptr));
+    return reply ? reply->status : uint8_t(0xff);
+}
+
 void X11Keyguard::tryGrabs()
 {
     if (!m_engaged || !m_windowId)
@@ -163,23 +170,12 @@ void X11Keyguard::tryGrabs()
     uint8_t pointerStatus = XCB_GRAB_STATUS_SUCCESS;
     if (!m_keyboardHeld) {
         // Every key goes to the lock window, whichever window has the focus.
-        const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
-                m_connection,
-                xcb_grab_keyboard(m_connection, 0, m_windowId, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
-                                  XCB_GRAB_MODE_ASYNC),
-                nullptr));
-        keyboardStatus = reply ? reply->status : uint8_t(0xff);
+        keyboardStatus = grabKeyboard(m_windowId);
         m_keyboardHeld = keyboardStatus == XCB_GRAB_STATUS_SUCCESS;
     }
     if (!m_pointerHeld) {
         // Clicks go nowhere else either; the lock window itself ignores them.
-        const uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
-        const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
-                m_connection,
-                xcb_grab_pointer(m_connection, 0, m_windowId, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                 XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-                nullptr));
-        pointerStatus = reply ? reply->status : uint8_t(0xff);
+        pointerStatus = grabPointer(m_windowId);
         m_pointerHeld = pointerStatus == XCB_GRAB_STATUS_SUCCESS;
     }
     if (m_keyboardHeld && m_pointerHeld)

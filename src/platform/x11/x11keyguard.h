@@ -79,6 +79,10 @@ private:
     bool isTopmost();
     void raise();
     void tryGrabs();
+    // Takes (or moves, when this client holds it) the grab to window; the
+    // server's answer.
+    uint8_t grabKeyboard(uint32_t window);
+    uint8_t grabPointer(uint32_t window);
     void watchRoot(bool watch);
     void rememberFocus();
     void restoreFocus();
