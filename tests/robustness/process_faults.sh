@@ -13,6 +13,18 @@
 set -euo pipefail
 stage="$1"
 source "$2/lib/headless.sh"
+
+# started_or_ended PID LOG TRIES: waits (TRIES x 50 ms at most) until lockapp
+# has started ("pix over!") or has ended; true while it still runs.
+started_or_ended() {
+    local i
+    for i in $(seq "$3"); do
+        kill -0 "$1" 2>/dev/null || break
+        grep -q -F -x "pix over!" "$2" && break
+        sleep 0.05
+    done
+    kill -0 "$1" 2>/dev/null
+}
 lockctl="$3"
 shift 3
 
@@ -229,13 +241,7 @@ row_stalled_bus() {
     # limit leaves room, it runs and SIGTERM ends it.
     prlimit --as=100000000 "$program" >"$log" 2>"$log.err" &
     pid=$!
-    local i
-    for i in $(seq 60); do
-        kill -0 "$pid" 2>/dev/null || break
-        grep -q -F -x "pix over!" "$log" && break
-        sleep 0.05
-    done
-    if kill -0 "$pid" 2>/dev/null; then
+    if started_or_ended "$pid" "$log" 60; then
         headless_terminate "$pid"
     else
         local status=0
@@ -336,12 +342,7 @@ row_descriptor_starvation() {
             exec prlimit --nofile="$limit" "$program" >"$log" 2>"$log.err"
         ) &
         pid=$!
-        for i in $(seq 100); do
-            kill -0 "$pid" 2>/dev/null || break
-            grep -q -F -x "pix over!" "$log" && break
-            sleep 0.05
-        done
-        if kill -0 "$pid" 2>/dev/null; then
+        if started_or_ended "$pid" "$log" 100; then
             headless_terminate "$pid"
         else
             wait "$pid" || true
