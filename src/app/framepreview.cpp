@@ -7,7 +7,8 @@
 
 FramePreview::FramePreview(const QString& appDir, const QString& skin)
 {
-    m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"), m_clock);
+    // A preview hears no channel: it needs no session bus at all.
+    m_view = std::make_unique<quelView>(QDir(appDir).absolutePath() + QLatin1String("/lockapp"), m_clock, nullptr);
     if (!skin.isEmpty())
         m_view->useSkin(skin);
 }

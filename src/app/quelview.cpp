@@ -25,7 +25,7 @@ constexpr int MiddleKey = 4100;
 constexpr int StarKey = 42;
 } // namespace
 
-quelView::quelView(const QString& path, const WallClock& clock)
+quelView::quelView(const QString& path, const WallClock& clock, BusLink* bus)
     : ZKbMainWidget(nullptr, "quelView", 0)
     , wallClock(clock)
     , ticker(*this, clock)
@@ -41,9 +41,11 @@ quelView::quelView(const QString& path, const WallClock& clock)
     unlockArmed = false;
     lcdOn = true;
 
-    auto* channel = new QCopChannel("EZX/System", this);
-    connect(channel, SIGNAL(received(const QCString&,const QByteArray&)),
-            this, SLOT(LcdMessage(const QCString&,const QByteArray&)));
+    if (bus) {
+        auto* channel = new QCopChannel("EZX/System", this, nullptr, *bus);
+        connect(channel, SIGNAL(received(const QCString&,const QByteArray&)),
+                this, SLOT(LcdMessage(const QCString&,const QByteArray&)));
+    }
 
     // Every paint covers the window with the frame, so the toolkit's own
     // fill of the window before each paint is wasted; paintEvent fills only

@@ -5,6 +5,7 @@
 #include "platform/qcstring.h"
 #include "clock/cachedtextline.h"
 #include "clock/glyphsettext.h"
+#include "platform/buslink.h"
 #include "platform/timezonewatch.h"
 #include "platform/wallclock.h"
 #include "platform/zwidget.h"
@@ -29,9 +30,11 @@ class quelView : public ZKbMainWidget
 {
     Q_OBJECT
 public:
-    // clock: what every layer reads the time from and the tick keeps to; it
-    // must outlive the window.
-    explicit quelView(const QString& path, const WallClock& clock = WallClock::current());
+    // clock: what every layer reads the time from and the tick keeps to;
+    // bus: where the system channel is heard (null: nowhere, for a window
+    // that is only composed, never raised). Both must outlive the window.
+    explicit quelView(const QString& path, const WallClock& clock = WallClock::current(),
+                      BusLink* bus = &BusLink::session());
     ~quelView() override;
 
     const char* className() const { return "quelView"; }

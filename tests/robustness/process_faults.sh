@@ -236,6 +236,13 @@ row_stalled_bus() {
     done
     grep -q -F -x "pix over!" "$log" || headless_die "lockapp did not start on a stalled bus"
     ! grep -q "did not end within" "$log.err" || headless_die "the main thread was held up: $(cat "$log.err")"
+    # A preview hears no channel: it does not wait for the bus at all.
+    local started ms
+    started=$(date +%s%N)
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$socket" timeout 10 "$lockctl" preview --app-dir "$work/app" \
+        -o "$work/stalled-preview.png" >/dev/null || headless_die "lockctl preview failed on a stalled bus"
+    ms=$(( ($(date +%s%N) - started) / 1000000 ))
+    [ "$ms" -le 1000 ] || headless_die "lockctl preview took $ms ms beside a stalled bus"
     # Too little address space for the toolkit's bus thread: lockapp says
     # so and ends instead of waiting for that thread for ever; or, where the
     # limit leaves room, it runs and SIGTERM ends it.
