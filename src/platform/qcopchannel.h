@@ -30,7 +30,6 @@ public:
                 BusLink& bus = BusLink::session());
     ~QCopChannel() override;
 
-    QCString channel() const { return m_channel; }
     // False while the bus cannot be reached: nothing arrives until it can.
     bool isConnected() const { return m_connected; }
 

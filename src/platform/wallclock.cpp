@@ -26,11 +26,6 @@ timespec WallClock::preciseNow() const
     return now;
 }
 
-const WallClock& WallClock::system()
-{
-    return systemClock;
-}
-
 const WallClock& WallClock::current()
 {
     return followingClock;

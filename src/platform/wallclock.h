@@ -15,8 +15,6 @@ public:
     // The calendar time to the nanosecond, for phasing the one-second tick.
     virtual timespec preciseNow() const;
 
-    // The system's clock.
-    static const WallClock& system();
     // The clock a window reads when it is handed none: at each reading, the
     // one a ScopedWallClock has put in force, or else the system's.
     static const WallClock& current();
