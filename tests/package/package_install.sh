@@ -83,7 +83,7 @@ diff <(cd "$work/prefix" && find . | sort) <(cd "$app" && find . | sort) \
     || fail "the package's opt/lockapp differs from a cmake --install (< install, > package)"
 
 unit="$root/usr/lib/systemd/user/lockapp.service"
-for line in ExecStart=/opt/lockapp/lockapp Restart=always \
+for line in ExecStart=/opt/lockapp/lockapp Restart=always RestartSec=0 \
         PartOf=graphical-session.target After=graphical-session.target \
         WantedBy=graphical-session.target; do
     grep -qxF "$line" "$unit" || fail "lockapp.service lacks '$line'"

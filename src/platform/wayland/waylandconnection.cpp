@@ -7,6 +7,7 @@
 #include "wlr-input-inhibitor-unstable-v1-client.h"
 #include "platform/wayland/wlrlayershell.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <wayland-client.h>
 
@@ -189,8 +190,40 @@ bool WaylandConnection::roundtrip()
 {
     if (m_broken)
         return false;
-    wl_display_roundtrip(m_display);
-    return checkHealth();
+    // Like wl_display_roundtrip, but a compositor that stops answering
+    // costs a few seconds, not the process.
+    bool done = false;
+    static const wl_callback_listener doneListener = {
+        [](void* data, wl_callback* callback, uint32_t) {
+            if (data)
+                *static_cast<bool*>(data) = true;
+            wl_callback_destroy(callback);
+        },
+    };
+    wl_callback* callback = wl_display_sync(m_display);
+    wl_callback_add_listener(callback, &doneListener, &done);
+    QElapsedTimer waited;
+    waited.start();
+    while (!done && checkHealth()) {
+        while (wl_display_prepare_read(m_display) != 0)
+            wl_display_dispatch_pending(m_display);
+        wl_display_flush(m_display);
+        const qint64 left = RoundtripTimeoutMs - waited.elapsed();
+        pollfd ready = {wl_display_get_fd(m_display), POLLIN, 0};
+        if (left <= 0 || ::poll(&ready, 1, int(left)) <= 0) {
+            wl_display_cancel_read(m_display);
+            if (left > 0 && errno == EINTR)
+                continue;
+            // The callback stays with the connection, which is given up.
+            wl_callback_set_user_data(callback, nullptr);
+            failWith("the compositor did not answer within "
+                     + QByteArray::number(RoundtripTimeoutMs / 1000) + " s");
+            return false;
+        }
+        wl_display_read_events(m_display);
+        wl_display_dispatch_pending(m_display);
+    }
+    return done && checkHealth();
 }
 
 bool WaylandConnection::checkHealth()
@@ -200,11 +233,6 @@ bool WaylandConnection::checkHealth()
     const int error = wl_display_get_error(m_display);
     if (error == 0)
         return true;
-    m_broken = true;
-    if (m_readable)
-        m_readable->setEnabled(false);
-    if (m_writable)
-        m_writable->setEnabled(false);
     QByteArray why;
     const wl_interface* interface = nullptr;
     uint32_t object = 0;
@@ -216,8 +244,17 @@ bool WaylandConnection::checkHealth()
         why += ": " + lastLibraryMessage;
     else
         why = std::strerror(error);
-    writeWarning("warning: the wayland compositor ended lockapp's connection (" + why
-                 + "): the lock screen is not held until the next LCDOff\n");
-    emit broken();
+    failWith("the wayland compositor ended lockapp's connection (" + why + ")");
     return false;
+}
+
+void WaylandConnection::failWith(const QByteArray& why)
+{
+    m_broken = true;
+    if (m_readable)
+        m_readable->setEnabled(false);
+    if (m_writable)
+        m_writable->setEnabled(false);
+    writeWarning("warning: " + why + ": the lock screen is not held until the next LCDOff\n");
+    emit broken();
 }

@@ -51,7 +51,8 @@ public:
     void dispatch();
     // Sends the requests made since, as soon as the socket takes them.
     void flush();
-    // Waits until the compositor has handled every request sent so far.
+    // Waits until the compositor has handled every request sent so far;
+    // gives the connection up if it does not answer within a few seconds.
     bool roundtrip();
 
     static void onGlobal(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version);
@@ -73,6 +74,10 @@ private:
     void bind(uint32_t name, const char* interface, uint32_t version);
     void forget(uint32_t name);
     bool checkHealth();
+    // Gives the connection up, saying why on standard error.
+    void failWith(const QByteArray& why);
+
+    static constexpr int RoundtripTimeoutMs = 3000;
 
     struct Output
     {
