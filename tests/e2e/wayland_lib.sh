@@ -37,3 +37,28 @@ wayland_typed() { grep -c "sym: $2 " "$work/$1.log" || true; }
 # wayland_type ARGS...: keys through the compositor's virtual keyboard; the
 # pause lets the compositor hand out the new keymap before the first key.
 wayland_type() { wtype -s 300 "$@"; }
+
+# wayland_start_sway: sway headless with one 360x720 output, as the
+# unprivileged user nobody (sway refuses root), on a runtime folder that
+# user owns; exports WAYLAND_DISPLAY as the socket's full path, and
+# XDG_RUNTIME_DIR as a folder of root's for the test's own clients.
+wayland_start_sway() {
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    local runtime="$work/sway-runtime"
+    mkdir -m 700 "$runtime"
+    # The user must reach its folder through the test's.
+    chmod 711 "$work"
+    printf 'xwayland disable\noutput HEADLESS-1 mode 360x720\n' >"$runtime/config"
+    chown -R 65534:65534 "$runtime"
+    env -i PATH="$PATH" HOME="$runtime" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
+        WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        setpriv --reuid=65534 --regid=65534 --clear-groups sway -c "$runtime/config" \
+        >>"$work/sway.log" 2>&1 &
+    HEADLESS_PIDS+=($!)
+    export XDG_RUNTIME_DIR="$runtime"
+    headless_wait_until "sway listens" wayland_socket
+    export WAYLAND_DISPLAY="$runtime/$(wayland_socket)"
+    export XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    headless_wait_until "sway answers" grim "$work/empty.png"
+}

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# The real lockapp under phoc (headless, one 360x720 output), with wev as
+# The real lockapp under phoc or sway (headless, one 360x720 output; both
+# offer the layer shell and the input inhibitor), with wev as
 # the other clients. Hidden, lockapp takes no keys. Raised, it covers the
 # output with the phone's picture scaled to fit (the preview's picture in
 # the middle, black above and below), takes every key typed (its keyCode
 # lines) and leaves none to wev, and a window mapped after it neither shows
 # nor gets keys. Return then * hide it; the keys go to the other clients
 # again; SIGTERM ends it with 0.
-#   wayland_phoc.sh STAGE_DIR SCRIPTS_DIR
+#   wayland_keyguard.sh STAGE_DIR SCRIPTS_DIR phoc|sway
 set -euo pipefail
 stage="$1"
 source "$2/lib/headless.sh"
+compositor="$3"
 
 headless_workspace
 headless_install_at "$stage" "$work"
@@ -19,7 +21,7 @@ at="2026-03-07 09:41:27"
 export TZ=UTC
 
 source "$(dirname "${BASH_SOURCE[0]}")/wayland_lib.sh"
-wayland_start_phoc
+wayland_start_"$compositor"
 headless_ensure_bus
 
 headless_start_lockapp "$work/lockapp" "$log" "$at"
@@ -40,7 +42,7 @@ headless_wait_for "$log" "LCDOn" 1
 # The output shows the preview's picture scaled by 1.5 to 360x480, centred,
 # black above and below.
 "$work/lockctl" preview --app-dir "$work" --at "$at" -o "$work/preview.png" >/dev/null
-# phoc scales through the viewporter by repeating pixels.
+# The compositor scales through the viewporter by repeating pixels.
 convert "$work/preview.png" -alpha off -filter Point -resize 360x480 -background black -gravity center \
     -extent 360x720 "$work/expected.png"
 covered() {
@@ -92,4 +94,4 @@ status=0
 wait "$LOCKAPP_PID" || status=$?
 [ "$status" -eq 0 ] || headless_die "lockapp exited with $status on SIGTERM"
 grep -q . "$log.err" && headless_die "lockapp said: $(cat "$log.err")"
-echo "wayland (phoc): covered the output, held every key, let go at the unlock"
+echo "wayland ($compositor): covered the output, held every key, let go at the unlock"
