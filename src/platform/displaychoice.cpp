@@ -17,8 +17,9 @@ bool waylandWanted = false;
 
 void DisplayPlatform::chooseBeforeApplication()
 {
-    // QT_QPA_PLATFORM, when set, is the user's choice and stays.
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // QT_QPA_PLATFORM, when set, is the user's choice and stays (empty, it
+    // is not set, for the toolkit too).
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return;
     // A compositor that offers no way to hold the keys gets the ordinary
     // window (and the warning below).

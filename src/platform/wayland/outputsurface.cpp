@@ -122,51 +122,68 @@ void OutputSurface::configure(QSize size)
     if (!m_buffers || m_buffers->size() != buffers) {
         m_buffers = std::make_unique<ShmBufferPair>(m_connection.shm(), buffers);
         m_buffers->setOnFree([this] {
-            if (!m_stale[0].isEmpty() && !m_stale[1].isEmpty())
-                paintAndCommit();
+            if (!m_waiting.isNull() && paintAndCommit(m_waiting))
+                m_waiting = QImage();
         });
     }
-    if (m_viewport)
-        wp_viewport_set_destination(m_viewport, m_size.width(), m_size.height());
+    // Scaled by the compositor, or not at all.
+    if (m_viewport) {
+        if (buffers == m_size)
+            wp_viewport_set_destination(m_viewport, -1, -1);
+        else
+            wp_viewport_set_destination(m_viewport, m_size.width(), m_size.height());
+    }
     // Every configure is answered with a whole picture.
     m_stale.fill(QRegion(QRect(QPoint(0, 0), buffers)));
-    paintAndCommit();
+    m_damage = QRegion(QRect(QPoint(0, 0), buffers));
+    if (!m_waiting.isNull()) {
+        if (paintAndCommit(m_waiting))
+            m_waiting = QImage();
+    } else if (m_onPictureWanted) {
+        m_onPictureWanted();
+    }
 }
 
 void OutputSurface::present(const QImage& phone, const QRegion& phonePart)
 {
-    m_phone = phone;
-    if (!isConfigured())
+    // Before the configure there is nothing to paint into: the configure
+    // asks for the whole picture.
+    if (!isConfigured() || phone.isNull())
         return;
     const QRegion part = FrameFit(bufferSize(), phoneSize).toWindow(phonePart);
     for (QRegion& stale : m_stale)
         stale += part;
-    paintAndCommit();
+    m_damage += part;
+    if (paintAndCommit(phone))
+        m_waiting = QImage();
+    else
+        m_waiting = phone.copy();
 }
 
-void OutputSurface::paintAndCommit()
+bool OutputSurface::paintAndCommit(const QImage& phone)
 {
-    if (!m_buffers || !m_buffers->isValid() || m_phone.isNull())
-        return;
+    if (!m_buffers || !m_buffers->isValid())
+        return true;
     const int index = m_buffers->freeBuffer();
-    // Both are with the compositor: the picture goes out when one comes back.
     if (index < 0)
-        return;
+        return false;
     QRegion& stale = m_stale[size_t(index)];
     if (stale.isEmpty())
-        return;
+        return true;
     {
         QPainter painter(&m_buffers->image(index));
-        FrameFit(m_buffers->size(), phoneSize).paint(painter, m_phone, stale, Qt::black);
+        FrameFit(m_buffers->size(), phoneSize).paint(painter, phone, stale, Qt::black);
     }
     wl_surface_attach(m_surface, m_buffers->hand(index), 0, 0);
     if (wl_surface_get_version(m_surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
-        for (const QRect& rect : stale)
+        for (const QRect& rect : m_damage)
             wl_surface_damage_buffer(m_surface, rect.x(), rect.y(), rect.width(), rect.height());
     } else {
         wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
     }
     wl_surface_commit(m_surface);
     stale = QRegion();
+    m_damage = QRegion();
     m_connection.flush();
+    return true;
 }

@@ -38,11 +38,15 @@ public:
     QSize bufferSize() const;
 
     // Shows the part `phonePart` of the phone's picture `phone`, which has
-    // changed since the last one (all of it the first time).
+    // changed since the last one. The picture is not kept (a reference
+    // would cost its owner a copy when it paints the next one) unless the
+    // compositor holds both buffers.
     void present(const QImage& phone, const QRegion& phonePart);
 
     // The compositor took the surface away (the layer shell's "closed").
     void setOnClosed(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
+    // The surface has been given its size and wants all of the picture.
+    void setOnPictureWanted(std::function<void()> onPictureWanted) { m_onPictureWanted = std::move(onPictureWanted); }
 
     static void onLayerConfigure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width,
                                  uint32_t height);
@@ -53,7 +57,9 @@ public:
 private:
     OutputSurface(WaylandConnection& connection, wl_output* output);
     void configure(QSize size);
-    void paintAndCommit();
+    // Paints what the free buffer lacks from `phone` and commits it; false
+    // when the compositor holds both buffers.
+    bool paintAndCommit(const QImage& phone);
 
     WaylandConnection& m_connection;
     wl_output* m_output;
@@ -65,6 +71,11 @@ private:
     std::unique_ptr<ShmBufferPair> m_buffers;
     // What each buffer lacks of the latest picture, in its own pixels.
     std::array<QRegion, 2> m_stale;
-    QImage m_phone;
+    // What changed since the last commit: all the compositor need redraw,
+    // the rest of a buffer's stale part being what the other one showed.
+    QRegion m_damage;
+    // The latest picture, while no buffer was free to take it.
+    QImage m_waiting;
     std::function<void()> m_onClosed;
+    std::function<void()> m_onPictureWanted;
 };

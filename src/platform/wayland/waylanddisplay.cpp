@@ -146,17 +146,16 @@ void WaylandDisplay::release()
 void WaylandDisplay::present(const QImage& windowImage, const QRegion& windowPart)
 {
     // The window is the phone's size: its picture is the phone's screen.
-    m_picture = windowImage;
     for (const auto& surface : m_surfaces)
-        surface->present(m_picture, windowPart);
+        surface->present(windowImage, windowPart);
 }
 
 void WaylandDisplay::coverOutput(wl_output* output)
 {
     std::unique_ptr<OutputSurface> surface = m_lock ? OutputSurface::forLock(*m_connection, m_lock, output)
                                                     : OutputSurface::onOverlay(*m_connection, output);
-    if (!m_picture.isNull())
-        surface->present(m_picture, QRegion(m_picture.rect()));
+    // Once it has its size, the surface is given the whole picture.
+    surface->setOnPictureWanted([this] { emit repaintNeeded(); });
     surface->setOnClosed([this, output] {
         // The compositor took the overlay away (its output is going): a new
         // one covers the output while it lasts.

@@ -58,5 +58,4 @@ private:
     bool m_locked = false;
     zwlr_input_inhibitor_v1* m_inhibitor = nullptr;
     bool m_held = false;
-    QImage m_picture;
 };
