@@ -68,6 +68,26 @@ WaylandConnection::WaylandConnection(wl_display* display)
 
 WaylandConnection::~WaylandConnection()
 {
+    for (const Output& output : m_outputs)
+        wl_output_destroy(output.output);
+    if (m_seat)
+        wl_seat_destroy(m_seat);
+    if (m_compositor)
+        wl_compositor_destroy(m_compositor);
+    if (m_shm)
+        wl_shm_destroy(m_shm);
+    if (m_viewporter)
+        wp_viewporter_destroy(m_viewporter);
+    if (m_sessionLock)
+        ext_session_lock_manager_v1_destroy(m_sessionLock);
+    // The layer shell's destroy request came with version 3.
+    if (m_layerShell && zwlr_layer_shell_v1_get_version(m_layerShell) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
+        zwlr_layer_shell_v1_destroy(m_layerShell);
+    else if (m_layerShell)
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(m_layerShell));
+    if (m_inhibitManager)
+        zwlr_input_inhibit_manager_v1_destroy(m_inhibitManager);
+    wl_registry_destroy(m_registry);
     // Disconnecting lets the compositor drop every object of this client
     // (surfaces, the lock, the inhibitor) at once.
     wl_display_disconnect(m_display);

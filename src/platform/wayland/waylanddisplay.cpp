@@ -92,9 +92,14 @@ void WaylandDisplay::dropConnection()
 {
     if (!m_connection || !m_connection->isBroken())
         return;
+    // Requests on a failed connection go nowhere; the objects are freed.
     m_surfaces.clear();
+    if (m_lock)
+        ext_session_lock_v1_destroy(m_lock);
     m_lock = nullptr;
     m_locked = false;
+    if (m_inhibitor)
+        zwlr_input_inhibitor_v1_destroy(m_inhibitor);
     m_inhibitor = nullptr;
     m_keyboard.reset();
     m_connection.reset();
