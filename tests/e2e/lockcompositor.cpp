@@ -47,6 +47,7 @@ struct Surface
 
 struct LockSurface
 {
+    wl_resource* lock;
     wl_resource* resource;
     Surface* surface;
     Output* output;
@@ -128,7 +129,7 @@ void checkLocked()
             continue;
         bool covered = false;
         for (const LockSurface& lockSurface : state.lockSurfaces)
-            covered = covered || (lockSurface.output == &output && lockSurface.mapped);
+            covered = covered || (lockSurface.lock == state.lock && lockSurface.output == &output && lockSurface.mapped);
         if (!covered)
             return;
     }
@@ -163,6 +164,10 @@ void surfaceCommit(wl_client*, wl_resource* resource)
     if (width != lockSurface->output->width || height != lockSurface->output->height)
         return fail(lockSurface->resource, EXT_SESSION_LOCK_SURFACE_V1_ERROR_DIMENSIONS_MISMATCH,
                     "buffer size differs from the configured size");
+    if (lockSurface->lock != state.lock) {
+        wl_buffer_send_release(buffer);
+        return say("commit on a lock that is not the session's");
+    }
     dump(*lockSurface->output, shm);
     wl_buffer_send_release(buffer);
     say("commit %d %dx%d", lockSurface->output->number, width, height);
@@ -335,15 +340,17 @@ void lockSurfaceGone(wl_resource* resource)
     state.lockSurfaces.remove_if([lockSurface](const LockSurface& s) { return &s == lockSurface; });
 }
 
-void lockGone(wl_resource*)
+void lockGone(wl_resource* lock)
 {
+    if (lock != state.lock)
+        return;
     state.lock = nullptr;
     state.locked = false;
 }
 
 const struct ext_session_lock_v1_interface lockImplementation = {
     [](wl_client*, wl_resource* lock) {
-        if (state.locked)
+        if (lock == state.lock && state.locked)
             return fail(lock, EXT_SESSION_LOCK_V1_ERROR_INVALID_DESTROY, "destroy after locked");
         say("lock-destroyed");
         wl_resource_destroy(lock);
@@ -352,11 +359,11 @@ const struct ext_session_lock_v1_interface lockImplementation = {
         auto* surface = static_cast<Surface*>(wl_resource_get_user_data(surfaceResource));
         auto* output = static_cast<Output*>(wl_resource_get_user_data(outputResource));
         for (const LockSurface& other : state.lockSurfaces) {
-            if (other.output == output)
+            if (other.lock == lock && other.output == output)
                 return fail(lock, EXT_SESSION_LOCK_V1_ERROR_DUPLICATE_OUTPUT, "a second lock surface on an output");
         }
         wl_resource* resource = wl_resource_create(client, &ext_session_lock_surface_v1_interface, 1, id);
-        state.lockSurfaces.push_back({resource, surface, output});
+        state.lockSurfaces.push_back({lock, resource, surface, output});
         LockSurface& lockSurface = state.lockSurfaces.back();
         surface->lockSurface = &lockSurface;
         wl_resource_set_implementation(resource, &lockSurfaceImplementation, &lockSurface, lockSurfaceGone);
@@ -366,7 +373,7 @@ const struct ext_session_lock_v1_interface lockImplementation = {
                                                    uint32_t(output->height));
     },
     [](wl_client*, wl_resource* lock) {
-        if (!state.locked)
+        if (lock != state.lock || !state.locked)
             return fail(lock, EXT_SESSION_LOCK_V1_ERROR_INVALID_UNLOCK, "unlock before locked");
         say("unlock");
         state.locked = false;

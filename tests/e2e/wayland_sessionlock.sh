@@ -5,8 +5,9 @@
 # lock surface per output, each a buffer of the output's size with the
 # preview's picture scaled to fit; an output added while locked gets one,
 # an output taken away loses it; keys reach lockapp; Return then * unlock
-# with unlock_and_destroy. No protocol error at any point; SIGTERM, while
-# locked, ends it with 0.
+# with unlock_and_destroy. A second lockapp refused the lock says so and
+# locks once the first has let go. No protocol error at any point; SIGTERM,
+# while locked, ends it with 0.
 #   wayland_sessionlock.sh STAGE_DIR SCRIPTS_DIR LOCKCOMPOSITOR
 set -euo pipefail
 stage="$1"
@@ -86,9 +87,36 @@ headless_wait_for "$events" "lock-surface-destroyed 1" 1
 command key $KEY_A
 headless_wait_for "$events" "key $KEY_A dropped" 2
 
-# Locked again, and ended while locked.
+# A second lockapp (on a bus of its own) raised while the first holds the
+# lock is refused: it says so once and locks at its next LCDOff once the
+# first has let go.
 headless_send LCDOff
 headless_wait_for "$events" "locked" 2
+first_bus="$DBUS_SESSION_BUS_ADDRESS" first_pid="$LOCKAPP_PID"
+unset DBUS_SESSION_BUS_ADDRESS
+headless_ensure_bus
+headless_start_lockapp "$work/lockapp" "$work/second.log"
+headless_send LCDOff
+headless_wait_for "$events" "lock refused" 1
+headless_wait_until "the refused lockapp says so" grep -q 'refused or ended the session lock' "$work/second.log.err"
+kill -0 "$LOCKAPP_PID" || headless_die "the refused lockapp ended"
+second_bus="$DBUS_SESSION_BUS_ADDRESS" second_pid="$LOCKAPP_PID"
+command key $KEY_ENTER
+command key $KEY_KPASTERISK
+headless_wait_for "$events" "unlock" 2
+headless_send LCDOff
+headless_wait_for "$events" "locked" 3
+command key $KEY_A
+headless_wait_for "$work/second.log" "keyCode:65" 1
+[ "$(grep -c . "$work/second.log.err")" -eq 1 ] || headless_die "the refused lockapp said: $(cat "$work/second.log.err")"
+kill -TERM "$second_pid"
+wait "$second_pid" || headless_die "the second lockapp did not exit with 0 on SIGTERM"
+
+# The first, locked again, and ended while locked.
+export DBUS_SESSION_BUS_ADDRESS="$first_bus"
+LOCKAPP_PID="$first_pid"
+headless_send LCDOff
+headless_wait_for "$events" "locked" 4
 kill -TERM "$LOCKAPP_PID"
 status=0
 wait "$LOCKAPP_PID" || status=$?
