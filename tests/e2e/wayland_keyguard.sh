@@ -5,7 +5,8 @@
 # output with the phone's picture scaled to fit (the preview's picture in
 # the middle, black above and below), takes every key typed (its keyCode
 # lines) and leaves none to wev, and a window mapped after it neither shows
-# nor gets keys. Return then * hide it; the keys go to the other clients
+# nor gets keys; under sway, an output added meanwhile is covered too.
+# Return then * hide it; the keys go to the other clients
 # again; SIGTERM ends it with 0.
 #   wayland_keyguard.sh STAGE_DIR SCRIPTS_DIR phoc|sway
 set -euo pipefail
@@ -46,7 +47,7 @@ headless_wait_for "$log" "LCDOn" 1
 convert "$work/preview.png" -alpha off -filter Point -resize 360x480 -background black -gravity center \
     -extent 360x720 "$work/expected.png"
 covered() {
-    grim "$work/locked.png"
+    grim -o HEADLESS-1 "$work/locked.png"
     [ "$(identify -format '%wx%h' "$work/locked.png")" = 360x720 ] || return 1
     local rmse
     rmse="$(compare -metric RMSE "$work/locked.png" "$work/expected.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')"
@@ -58,6 +59,19 @@ for bar in "0,0" "359,119" "0,600" "359,719"; do
     [ "$pixel" = "srgb(0,0,0)" ] || [ "$pixel" = black ] || headless_die "the bar at $bar is $pixel, not black"
 done
 
+# sway can add an output: one that comes while the lock screen is shown is
+# covered too, here at twice the phone's size.
+if [ "$compositor" = sway ]; then
+    sway_ipc create_output
+    sway_ipc output HEADLESS-2 mode 480x640
+    convert "$work/preview.png" -alpha off -filter Point -resize 480x640 "$work/expected-2.png"
+    covered_too() {
+        grim -o HEADLESS-2 "$work/locked-2.png"
+        [ "$(compare -metric AE "$work/locked-2.png" "$work/expected-2.png" null: 2>&1)" = 0 ]
+    }
+    headless_wait_until "the added output shows the lock screen" covered_too
+fi
+
 # Keys go to lockapp, none to the window that had the focus.
 wayland_type a
 headless_wait_for "$log" "keyCode:65" 1
@@ -66,7 +80,7 @@ headless_wait_for "$log" "keyCode:65" 1
 # A window mapped now neither shows nor gets keys.
 wayland_wev second
 sleep 0.5
-grim "$work/after-map.png"
+grim -o HEADLESS-1 "$work/after-map.png"
 differing="$(compare -metric AE "$work/after-map.png" "$work/locked.png" null: 2>&1 || true)"
 [ "$differing" = 0 ] || headless_die "a window mapped over the lock screen shows in $differing pixels"
 wayland_type b
@@ -79,7 +93,7 @@ headless_wait_for "$log" "keyCode:4100" 1
 wayland_type '*'
 headless_wait_for "$log" "keyCode:42" 1
 uncovered() {
-    grim "$work/unlocked.png"
+    grim -o HEADLESS-1 "$work/unlocked.png"
     ! cmp -s <(convert "$work/unlocked.png" ppm:-) <(convert "$work/locked.png" ppm:-)
 }
 headless_wait_until "the lock screen is gone from the output" uncovered

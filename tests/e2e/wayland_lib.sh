@@ -57,8 +57,14 @@ wayland_start_sway() {
     HEADLESS_PIDS+=($!)
     export XDG_RUNTIME_DIR="$runtime"
     headless_wait_until "sway listens" wayland_socket
+    SWAY_RUNTIME="$runtime"
     export WAYLAND_DISPLAY="$runtime/$(wayland_socket)"
     export XDG_RUNTIME_DIR="$work/runtime"
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     headless_wait_until "sway answers" grim "$work/empty.png"
+}
+
+# sway_ipc COMMAND...: a command to the sway that wayland_start_sway started.
+sway_ipc() {
+    swaymsg -s "$(ls "$SWAY_RUNTIME"/sway-ipc.*.sock)" "$@" >/dev/null
 }
