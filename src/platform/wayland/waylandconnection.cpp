@@ -164,12 +164,13 @@ void WaylandConnection::dispatch()
         m_readable = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
         connect(m_readable, &QSocketNotifier::activated, this, &WaylandConnection::dispatch);
     }
+    // Events already queued are handled first; then the socket is read.
     while (wl_display_prepare_read(m_display) != 0) {
-        if (wl_display_dispatch_pending(m_display) < 0)
-            break;
+        if (wl_display_dispatch_pending(m_display) < 0) {
+            checkHealth();
+            return;
+        }
     }
-    if (!checkHealth())
-        return;
     wl_display_flush(m_display);
     // The socket has data when the notifier fires; otherwise reading
     // returns at once with nothing.
@@ -225,8 +226,11 @@ bool WaylandConnection::roundtrip()
     QElapsedTimer waited;
     waited.start();
     while (!done && checkHealth()) {
-        while (wl_display_prepare_read(m_display) != 0)
+        if (wl_display_prepare_read(m_display) != 0) {
+            // Queued events first (the callback's among them, perhaps).
             wl_display_dispatch_pending(m_display);
+            continue;
+        }
         wl_display_flush(m_display);
         const qint64 left = RoundtripTimeoutMs - waited.elapsed();
         pollfd ready = {wl_display_get_fd(m_display), POLLIN, 0};
@@ -236,13 +240,15 @@ bool WaylandConnection::roundtrip()
                 continue;
             // The callback stays with the connection, which is given up.
             wl_callback_set_user_data(callback, nullptr);
-            failWith("the compositor did not answer within "
+            failWith("the wayland compositor did not answer within "
                      + QByteArray::number(RoundtripTimeoutMs / 1000) + " s");
             return false;
         }
         wl_display_read_events(m_display);
         wl_display_dispatch_pending(m_display);
     }
+    if (!done)
+        wl_callback_set_user_data(callback, nullptr);
     return done && checkHealth();
 }
 
