@@ -35,7 +35,7 @@ start first
 start second
 
 send first LCDOff
-headless_wait_for "$work/first.log" "paint over" 1
+headless_wait_until "the first lock screen is shown" wayland_shows_picture
 wayland_type a
 headless_wait_for "$work/first.log" "keyCode:65" 1
 
@@ -49,8 +49,10 @@ grep -q -x "keyCode:66" "$work/second.log" && headless_die "the refused lockapp 
 wayland_type -k Return
 wayland_type '*'
 headless_wait_for "$work/first.log" "keyCode:42" 1
+headless_wait_until "the first lock screen is gone" eval '! wayland_shows_picture'
 send second LCDOff
 headless_wait_for "$work/second.log" "LCDOff" 2
+headless_wait_until "the second lock screen is shown" wayland_shows_picture
 wayland_type c
 headless_wait_for "$work/second.log" "keyCode:67" 1
 grep -q -x "keyCode:67" "$work/first.log" && headless_die "the unlocked lockapp received a key"
@@ -78,6 +80,7 @@ headless_wait_until "lockapp gives the silent compositor up" grep -q 'did not an
 kill -CONT "$PHOC_PID"
 send second LCDOff
 headless_wait_for "$work/second.log" "LCDOff" 4
+headless_wait_until "the lock screen is shown on the new compositor" wayland_shows_picture
 wayland_type d
 headless_wait_for "$work/second.log" "keyCode:68" 1
 [ "$(warnings second)" -eq 3 ] && [ "$(grep -c 'did not answer' "$work/second.log.err")" -eq 1 ] ||

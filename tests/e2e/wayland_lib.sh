@@ -68,3 +68,11 @@ wayland_start_sway() {
 sway_ipc() {
     swaymsg -s "$(ls "$SWAY_RUNTIME"/sway-ipc.*.sock)" "$@" >/dev/null
 }
+
+# wayland_shows_picture: the first output shows a picture, not one flat
+# colour (an empty output is black).
+wayland_shows_picture() {
+    local spread
+    spread="$(grim -o HEADLESS-1 - | convert png:- -format '%[fx:standard_deviation]' info:)" || return 1
+    awk -v s="$spread" 'BEGIN { exit !(s > 0.01) }'
+}

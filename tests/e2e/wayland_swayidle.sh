@@ -22,6 +22,7 @@ swayidle -w timeout 1 "$work/lockctl send EZX/System LCDOff" resume "$work/lockc
     >"$work/swayidle.log" 2>&1 &
 HEADLESS_PIDS+=($!)
 headless_wait_for "$log" "LCDOff" 1
+headless_wait_until "the lock screen is shown" wayland_shows_picture
 grep -q -x "LCDOn" "$log" && headless_die "the display was lit before any input"
 wayland_type a
 headless_wait_for "$log" "LCDOn" 1
