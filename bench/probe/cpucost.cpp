@@ -7,6 +7,10 @@
 #include "procfs.h"
 #include "harness/headlesssession.h"
 
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
 #include <cstdio>
 #include <map>
 #include <tuple>
@@ -171,6 +175,42 @@ double perMinute(double ns, double ms)
     return ns / 1e6 * 60000.0 / ms;
 }
 
+// phoc headless with one output of the phone's size, on a runtime folder of
+// its own: the Wayland compositor lockapp is measured under.
+class HeadlessPhoc
+{
+public:
+    HeadlessPhoc()
+    {
+        if (!m_runtime.isValid())
+            probeDie("cannot make phoc's runtime folder");
+        const std::string runtime = m_runtime.path().toStdString();
+        const std::string config = runtime + "/phoc.ini";
+        if (FILE* file = std::fopen(config.c_str(), "w")) {
+            std::fputs("[core]\nxwayland = immediate\n\n[output:HEADLESS-1]\nmode = 240x320\n", file);
+            std::fclose(file);
+        }
+        m_compositor = std::make_unique<ChildProcess>(
+            std::vector<std::string>{ "phoc", "-C", config }, false,
+            std::vector<std::string>{ "XDG_RUNTIME_DIR=" + runtime, "WLR_BACKENDS=headless",
+                                      "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                                      "WLR_XWAYLAND=" + runtime + "/no-xwayland" });
+        m_socket = runtime + "/wayland-0";
+        for (int i = 0; i < 200 && access(m_socket.c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(50ms);
+        if (access(m_socket.c_str(), F_OK) != 0)
+            probeDie("phoc did not start");
+    }
+    // For WAYLAND_DISPLAY: the socket's full path.
+    const std::string& socket() const { return m_socket; }
+    pid_t pid() const { return m_compositor->pid(); }
+
+private:
+    QTemporaryDir m_runtime;
+    std::unique_ptr<ChildProcess> m_compositor;
+    std::string m_socket;
+};
+
 } // namespace
 
 int probeSystem(const std::string& program, int seconds, int runs)
@@ -186,15 +226,26 @@ int probeSystem(const std::string& program, int seconds, int runs)
                                { "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=" + offscreenBus.address() });
         ChildProcess xclock({ "xclock", "-analog", "-update", "1", "-geometry", "240x320+0+0" }, false,
                             { "DISPLAY=" + xclockServer.display() });
+        // And under a Wayland compositor, through lockapp's own connection;
+        // phoc costs something with no client at all, which a second phoc
+        // beside it measures.
+        HeadlessPhoc phoc;
+        HeadlessPhoc idlePhoc;
+        PrivateBus waylandBus;
+        ChildProcess wayland({ program }, true,
+                             { "QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=" + phoc.socket(),
+                               "DBUS_SESSION_BUS_ADDRESS=" + waylandBus.address() });
         lockapp.expect("pix over!\n", 0);
         offscreen.expect("pix over!\n", 0);
+        wayland.expect("pix over!\n", 0);
         waitIdle(lockapp.pid());
         waitIdle(offscreen.pid());
-        raiseWithDisplayOn({ &lockapp, &offscreen }, { &offscreenBus });
+        waitIdle(wayland.pid());
+        raiseWithDisplayOn({ &lockapp, &offscreen, &wayland }, { &offscreenBus, &waylandBus });
         std::this_thread::sleep_for(1500ms);
 
         const std::vector<pid_t> pids = { lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid(),
-                                          offscreen.pid() };
+                                          offscreen.pid(), wayland.pid(), phoc.pid(), idlePhoc.pid() };
         std::vector<Snapshot> before;
         for (pid_t pid : pids)
             before.push_back({ threadsOf(pid) });
@@ -223,6 +274,12 @@ int probeSystem(const std::string& program, int seconds, int runs)
             { "system_total_over_xclock", lockappTotal / xclockTotal },
             { "system_client_over_xclock", cpu[0] / cpu[2] },
             { "system_offscreen_over_xclock", cpu[4] / xclockTotal },
+            { "system_wayland_client", cpu[5] },
+            { "system_wayland_compositor", cpu[6] },
+            { "system_wayland_compositor_idle", cpu[7] },
+            { "system_wayland_total", cpu[5] + cpu[6] },
+            { "system_wayland_added", cpu[5] + cpu[6] - cpu[7] },
+            { "system_wayland_added_over_xcb", (cpu[5] + cpu[6] - cpu[7]) / lockappTotal },
             { "system_frames_per_second", double(frames) * 1000.0 / ms },
         };
         std::printf("SAMPLE system run=%d seconds=%.1f frames=%zu", run, ms / 1000.0, frames);

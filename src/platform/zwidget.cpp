@@ -97,7 +97,8 @@ void ZMainWidget::setFullScreenMode(bool fullScreen, bool /*hideTitleBar*/)
 
 bool ZMainWidget::coversScreen() const
 {
-    if (!m_fullScreenMode)
+    // A platform that fits frames itself keeps the window the phone's size.
+    if (!m_fullScreenMode || m_platform->fitsFramesItself())
         return false;
     return qEnvironmentVariable("LOCKAPP_FULLSCREEN") != QLatin1String("0");
 }

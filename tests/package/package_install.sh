@@ -40,7 +40,7 @@ depends="$(field Depends | tr ',' '\n' | sed 's/(.*//; s/^ *//; s/ *$//')"
 # What lockapp loads at run time, and the Qt libraries it links (found by
 # dpkg-shlibdeps; Debian's 64-bit time transition adds a t64 suffix).
 for dep in qt6-qpa-plugins fonts-wqy-microhei fonts-dejavu-core dbus \
-        libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 libstdc++6; do
+        libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libc6 libstdc++6 libwayland-client0 libxkbcommon0; do
     grep -qxE "${dep//+/\\+}(t64)?" <<<"$depends" || fail "Depends lacks $dep"
 done
 
@@ -83,7 +83,7 @@ diff <(cd "$work/prefix" && find . | sort) <(cd "$app" && find . | sort) \
     || fail "the package's opt/lockapp differs from a cmake --install (< install, > package)"
 
 unit="$root/usr/lib/systemd/user/lockapp.service"
-for line in ExecStart=/opt/lockapp/lockapp Restart=always \
+for line in ExecStart=/opt/lockapp/lockapp Restart=always RestartSec=0 \
         PartOf=graphical-session.target After=graphical-session.target \
         WantedBy=graphical-session.target; do
     grep -qxF "$line" "$unit" || fail "lockapp.service lacks '$line'"
