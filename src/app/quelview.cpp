@@ -224,7 +224,11 @@ static QRect textArea(const QPainter& painter, int x, int y, const QString& text
     if (!CachedTextLine::layoutDrawsAsDrawText(text))
         return QRect(QPoint(-(1 << 29), -(1 << 29)), QPoint(1 << 29, 1 << 29));
     constexpr int Margin = 4;
-    return painter.fontMetrics().boundingRect(text).translated(x, y).adjusted(-Margin, -Margin, Margin, Margin);
+    const QRect box = painter.fontMetrics().boundingRect(text);
+    // Skins may place text at any int; the sum is kept within reach.
+    const auto bounded = [](qint64 v) { return int(std::clamp<qint64>(v, -(1 << 29), 1 << 29)); };
+    return QRect(QPoint(bounded(qint64(x) + box.left() - Margin), bounded(qint64(y) + box.top() - Margin)),
+                 QPoint(bounded(qint64(x) + box.right() + Margin), bounded(qint64(y) + box.bottom() + Margin)));
 }
 
 void quelView::keepTextAreas(QPainter& painter)

@@ -28,7 +28,8 @@ bool exceedsAllocationLimit(QSize size, QImage::Format format)
         return false;
     const qint64 depth = QImage::toPixelFormat(format).bitsPerPixel();
     const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
-    return bytesPerLine * size.height() > limit;
+    // Divided rather than multiplied: a header may claim sides up to 2^31.
+    return bytesPerLine > limit / size.height();
 }
 
 ImageProbe::Outcome outcomeOfErrno(int error)
