@@ -16,11 +16,13 @@ headless_workspace() {
     trap 'headless_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 }
 
-# headless_install_at STAGE FOLDER: a copy of the staged program with its
-# config.cfg and skins, started later by its absolute path.
+# headless_install_at STAGE FOLDER: a copy of the staged program (and lockctl
+# beside it, as an install has it) with its config.cfg and skins, started
+# later by its absolute path.
 headless_install_at() {
     mkdir -p "$2"
     cp "$1/lockapp" "$2/"
+    [ ! -x "$1/lockctl" ] || cp "$1/lockctl" "$2/"
     cp -r "$1/skin" "$1/config.cfg" "$2/"
 }
 

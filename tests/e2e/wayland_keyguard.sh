@@ -16,7 +16,6 @@ compositor="$3"
 
 headless_workspace
 headless_install_at "$stage" "$work"
-cp "$stage/lockctl" "$work/"
 log="$work/out.log"
 at="2026-03-07 09:41:27"
 export TZ=UTC

@@ -11,7 +11,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/wayland_lib.sh"
 
 headless_workspace
 headless_install_at "$stage" "$work"
-cp "$stage/lockctl" "$work/"
 log="$work/out.log"
 wayland_start_phoc
 headless_ensure_bus
