@@ -3,6 +3,7 @@
 #include "app/appdir.h"
 #include "clock/textstyle.h"
 #include "lunar/lunarline.h"
+#include "platform/framefit.h"
 #include "platform/diagnostics.h"
 #include "platform/qcopchannel.h"
 #include "platform/wallclock.h"
@@ -349,8 +350,7 @@ QRect quelView::phoneRect()
 
 bool quelView::frameCoversScreen() const
 {
-    return !canvas.isNull() && !canvas.hasAlphaChannel() && canvas.width() >= PhoneScreen::Width
-            && canvas.height() >= PhoneScreen::Height;
+    return FrameFit::covers(canvas.size(), canvas.hasAlphaChannel(), phoneRect().size());
 }
 
 void quelView::paintEvent(QPaintEvent* e)

@@ -19,6 +19,11 @@ FrameFit::FrameFit(QSize window, QSize phone)
     m_target = QRect(QPoint((window.width() - size.width()) / 2, (window.height() - size.height()) / 2), size);
 }
 
+bool FrameFit::covers(QSize frame, bool translucent, QSize phone)
+{
+    return !translucent && frame.width() >= phone.width() && frame.height() >= phone.height();
+}
+
 QRegion FrameFit::toWindow(const QRegion& phonePart) const
 {
     if (isOneToOne())
@@ -79,8 +84,7 @@ void FrameFit::paintBand(QPainter& window, const QImage& frame, const QRect& ban
             window.fillRect(r, Qt::black);
     }
     const QRect phone(QPoint(0, 0), m_phone);
-    const bool covers = !frame.isNull() && !frame.hasAlphaChannel() && frame.rect().contains(phone);
-    if (!covers) {
+    if (!covers(frame.size(), frame.hasAlphaChannel(), m_phone)) {
         window.fillRect(m_target & band, uncovered);
         window.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }

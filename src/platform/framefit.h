@@ -19,6 +19,9 @@ public:
     QRect target() const { return m_target; }
     bool isOneToOne() const { return m_target.size() == m_phone && m_target.topLeft().isNull(); }
 
+    // Whether an opaque frame of that size hides the whole phone's screen.
+    static bool covers(QSize frame, bool translucent, QSize phone);
+
     // The window's part that shows a part of the phone's screen (rounded
     // outwards), and back.
     QRegion toWindow(const QRegion& phonePart) const;

@@ -72,9 +72,7 @@ void ZMainWidget::showFrame(const QImage& frame, const QRegion& windowPart)
         fit.paint(window, frame, windowPart, uncovered);
         return;
     }
-    const bool covers = !frame.isNull() && !frame.hasAlphaChannel() && frame.width() >= PhoneScreen::Width
-            && frame.height() >= PhoneScreen::Height;
-    if (fit.isOneToOne() && covers && frame.size() == size()) {
+    if (fit.isOneToOne() && frame.size() == size() && FrameFit::covers(frame.size(), frame.hasAlphaChannel(), size())) {
         presentFrame(frame, windowPart);
         return;
     }
