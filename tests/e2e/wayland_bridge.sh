@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The desktop recipes on Wayland: lockctl bridge, run as its unit runs it
-# (every source), raises the real lockapp under phoc from logind's session
-# Lock (loginctl lock-session) and from phosh's org.gnome.ScreenSaver
-# ActiveChanged(true), both dbusmock on private buses. Each time the output
+# (every source), raises the real lockapp under phoc from the Lock signal of
+# the session's logind object (what loginctl lock-session has logind send) and
+# from phosh's org.gnome.ScreenSaver ActiveChanged(true), both dbusmock on
+# private buses. Each time the output
 # shows the lock screen, the keys reach lockapp and not the window that had
 # them (wev), and Return then * take the lock screen off the output.
 #   wayland_bridge.sh STAGE_DIR SCRIPTS_DIR
