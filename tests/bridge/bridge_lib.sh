@@ -1,6 +1,7 @@
-# Helpers of the bridge tests: the real lockapp under Xvfb (scripts/lib/headless.sh),
-# python3-dbusmock as logind on a private system bus and as the screen-saver
-# services on the private session bus, and lockctl bridge itself.
+# Helpers of the bridge tests: the real lockapp (scripts/lib/headless.sh) under
+# Xvfb or the Wayland compositor a test starts, python3-dbusmock as logind on a
+# private system bus and as the screen-saver services on the private session
+# bus, and lockctl bridge itself.
 #   source bridge_lib.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
 BRIDGE_STAGE="$1"
@@ -128,6 +129,12 @@ screensaver_active() {
 bridge_start_session() {
     headless_start_xvfb
     headless_ensure_bus
+    bridge_start_lockapp
+}
+
+# The real lockapp from a temporary install on the display and session bus
+# already there, the clock in UTC; lockapp's output in $LOG.
+bridge_start_lockapp() {
     export TZ=UTC
     headless_install_at "$BRIDGE_STAGE" "$BRIDGE_WORK"
     # A long unlock time-out: on a busy machine the two keys may come seconds apart.
