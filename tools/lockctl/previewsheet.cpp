@@ -1,6 +1,7 @@
 #include "previewsheet.h"
 
 #include "app/framepreview.h"
+#include "platform/phonescreen.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -8,8 +9,6 @@
 #include <QTime>
 
 namespace {
-constexpr int FrameWidth = 240;
-constexpr int FrameHeight = 320;
 constexpr int Margin = 12;
 constexpr int LabelHeight = 20;
 
@@ -35,7 +34,7 @@ QImage composePreviewSheet(FramePreview& preview, const QDate& day, QStringList*
 {
     const int columns = int(std::size(moments));
     const int rows = 2;
-    QImage sheet(Margin + columns * (FrameWidth + Margin), Margin + rows * (LabelHeight + FrameHeight + Margin),
+    QImage sheet(Margin + columns * (PhoneScreen::Width + Margin), Margin + rows * (LabelHeight + PhoneScreen::Height + Margin),
                  QImage::Format_ARGB32);
     sheet.fill(QColor(0x30, 0x30, 0x30));
 
@@ -50,8 +49,8 @@ QImage composePreviewSheet(FramePreview& preview, const QDate& day, QStringList*
         for (int column = 0; column < columns; ++column) {
             const QTime& moment = moments[column];
             const QDateTime at = shownLocalTime(day, moment);
-            const int x = Margin + column * (FrameWidth + Margin);
-            const int y = Margin + row * (LabelHeight + FrameHeight + Margin);
+            const int x = Margin + column * (PhoneScreen::Width + Margin);
+            const int y = Margin + row * (LabelHeight + PhoneScreen::Height + Margin);
             if (!at.isValid())
                 continue;  // a day without this moment or any later second
             // The label gives the time the frame shows; a star marks a moment
@@ -63,7 +62,7 @@ QImage composePreviewSheet(FramePreview& preview, const QDate& day, QStringList*
                                   .arg(day.toString(QStringLiteral("yyyy-MM-dd")),
                                        moment.toString(QStringLiteral("HH:mm:ss")),
                                        at.time().toString(QStringLiteral("HH:mm:ss"))));
-            painter.drawText(QRect(x, y, FrameWidth, LabelHeight), Qt::AlignLeft | Qt::AlignVCenter,
+            painter.drawText(QRect(x, y, PhoneScreen::Width, LabelHeight), Qt::AlignLeft | Qt::AlignVCenter,
                              at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                  + (wasMoved ? QStringLiteral("*") : QString())
                                  + (armed ? QStringLiteral("  armed") : QStringLiteral("  not armed")));
