@@ -2,11 +2,9 @@
 #include "app/quelview.h"
 #include "app/standardstreams.h"
 #include "clock/textstyle.h"
-#include "platform/buslink.h"
 #include "platform/diagnostics.h"
 #include "platform/displayplatform.h"
 #include "platform/journalstream.h"
-#include "platform/toolkitbusfence.h"
 #include "platform/zapplication.h"
 
 #include <sys/resource.h>
@@ -38,14 +36,7 @@ int main(int argc, char** argv)
     const QString path = decodeProgramPath(QByteArray(argv[0]), &pathValid);
     ZApplication::usePhoneScreenResolution();
     DisplayPlatform::chooseBeforeApplication();
-    ToolkitBusFence toolkitBusFence;
     auto* app = new ZApplication(argc, argv, ZApplication::GuiClient);
-    if (!toolkitBusFence.settle()) {
-        writeWarning("error: lockapp cannot start a thread (are its limits on memory or threads too low?); "
-                     "it cannot run\n");
-        delete app;
-        return 1;
-    }
     if (!pathValid) {
         writeWarning("warning: the program path \"" + escapedForLine(QByteArray(argv[0]))
                      + "\" is not valid in the file-name encoding (UTF-8); its settings and skin may not be "
@@ -63,10 +54,6 @@ int main(int argc, char** argv)
     app->setMainWidget(view);
     const int result = app->exec();
     delete view;
-    // A connect call stuck on a bus that does not answer would hold up the
-    // toolkit's clean-up for as long as the bus stays silent.
-    if (BusLink::connectInProgress())
-        ::_exit(result);
     delete app;
     return result;
 }

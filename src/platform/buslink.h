@@ -15,7 +15,8 @@ struct BusConnectAttempt;
 // all, within a bound, and the connect call itself runs on a thread of its
 // own), a lost bus is noticed, said once on standard error and reconnected
 // with a back-off, and an unreachable bus is tried again in the background.
-// Users subscribe again on connected().
+// Users subscribe again on connected(). A process whose connect call is still
+// stuck when it ends leaves without waiting for it, with its exit code.
 class BusLink : public QObject
 {
     Q_OBJECT
@@ -37,11 +38,6 @@ public:
     // made on first use.
     static BusLink& session();
 
-    // True while a connect call runs on its thread: the toolkit's bus thread
-    // may then be stuck in it, and a process that ends must not wait for it
-    // (leave with _exit).
-    static bool connectInProgress();
-
     QByteArray address() const { return m_address; }
     bool isConnected() const;
     // The current connection; not connected while the bus is away.
@@ -58,19 +54,19 @@ signals:
 private slots:
     void onDisconnected();
     void startAttempt();
-    void pollAttempt();
 
 private:
     static void startConnectThread(const std::shared_ptr<BusConnectAttempt>& attempt, const QByteArray& address,
                                    const QString& name);
-    void finishAttempt();
+    // Takes the attempt's outcome once its thread has ended; called again
+    // for an attempt already taken, it does nothing.
+    void takeFinishedAttempt();
     void retryLater();
 
     QByteArray m_address;
     QString m_name;
     QString m_lastError;
     std::shared_ptr<BusConnectAttempt> m_attempt;
-    QTimer m_attemptPoll;
     QTimer m_retry;
     int m_retryMs = FirstRetryMs;
     bool m_lossReported = false;

@@ -13,6 +13,7 @@
 // session connection while that address is in force. The toolkit keeps that
 // failed connection, and every later user gets it. The lock screen's own
 // link (BusLink) reaches the bus at the address the environment gives.
+// ZApplication puts one around the making of its QApplication part.
 class ToolkitBusFence
 {
 public:

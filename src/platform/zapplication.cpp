@@ -4,6 +4,7 @@
 #include "platform/diagnostics.h"
 #include "platform/lockscreenstatus.h"
 #include "platform/sessionnameclaim.h"
+#include "platform/toolkitbusfence.h"
 
 #include <QEvent>
 #include <QSocketNotifier>
@@ -98,6 +99,11 @@ void restoreDefaultHandlers()
 } // namespace
 
 ZApplication::ZApplication(int& argc, char** argv, Type /*type: always a GUI client here*/)
+    : ZApplication(std::make_unique<ToolkitBusFence>(), argc, argv)
+{
+}
+
+ZApplication::ZApplication(std::unique_ptr<ToolkitBusFence> busFence, int& argc, char** argv)
     : QApplication(argc, argv)
 {
     // Hiding the lock window after an unlock must never end the program.
@@ -107,6 +113,7 @@ ZApplication::ZApplication(int& argc, char** argv, Type /*type: always a GUI cli
         m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
         connect(m_signalNotifier, &QSocketNotifier::activated, this, &ZApplication::onSignalPipeReadable);
     }
+    m_threadsStart = busFence->settle();
 }
 
 ZApplication::~ZApplication()
@@ -143,6 +150,11 @@ QWidget* ZApplication::mainWidget() const
 
 bool ZApplication::claimSession()
 {
+    if (!m_threadsStart) {
+        writeWarning("error: lockapp cannot start a thread (are its limits on memory or threads too low?); "
+                     "it cannot run\n");
+        return false;
+    }
     BusLink& bus = BusLink::session();
     // On the bus before the name: whoever sees the name appear can ask at once.
     m_lockScreenStatus = new LockScreenStatus(this);

@@ -4,14 +4,18 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class LockScreenStatus;
+class ToolkitBusFence;
 class QSocketNotifier;
 
 // The phone's application object: a QApplication whose event loop ends
 // cleanly (exit code 0) on SIGTERM, SIGINT or SIGHUP, and only then: a close
 // request for the main widget from the window manager is refused. A process
 // whose main thread is held up elsewhere still ends (exit code 0, said on
-// standard error) 0.7 s after the signal.
+// standard error) 0.7 s after the signal. The toolkit's own users of the
+// session bus are kept off it (see ToolkitBusFence).
 class ZApplication : public QApplication
 {
     Q_OBJECT
@@ -38,9 +42,11 @@ public:
     QWidget* mainWidget() const;
 
     // One lock screen per session. False when another process owns the lock
-    // screen's name on the session bus (said on standard error); true when
-    // this one owns it now, and when no bus can be reached (the lock screen
-    // then runs on without one).
+    // screen's name on the session bus, and when the process cannot start a
+    // thread (the toolkit's bus thread could not start either, and every use
+    // of the bus would wait for it for ever), each said on standard error;
+    // true when this one owns the name now, and when no bus can be reached
+    // (the lock screen then runs on without one).
     bool claimSession();
 
     // Tells the session bus whether the lock screen is shown (see
@@ -55,7 +61,13 @@ private slots:
     void onSignalPipeReadable();
 
 private:
+    // The fence is made before the QApplication part exists (the arguments
+    // of a delegating constructor are evaluated first) and settled once it
+    // does.
+    ZApplication(std::unique_ptr<ToolkitBusFence> busFence, int& argc, char** argv);
+
     QPointer<QWidget> m_mainWidget;
     QSocketNotifier* m_signalNotifier = nullptr;
     LockScreenStatus* m_lockScreenStatus = nullptr;
+    bool m_threadsStart = true;
 };

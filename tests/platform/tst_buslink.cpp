@@ -2,14 +2,17 @@
 // started again at the same address, stopped (it accepts connections and
 // never answers), or not there yet. Construction never waits much longer
 // than the connect bound, and once a bus answers again the channel receives.
+// A link with nothing to do wakes nothing.
 #include "platform/buslink.h"
 #include "platform/qcopchannel.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <QFile>
 
@@ -63,6 +66,21 @@ bool sendFromAnotherClient(const QByteArray& address, const QCString& msg)
     QDBusConnection::disconnectFromBus(name);
     return sent;
 }
+
+// How often the calling thread has waited so far (each wake-up from the
+// event loop's wait counts one).
+qint64 threadWaits()
+{
+    QFile status(QStringLiteral("/proc/thread-self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray fields = status.readAll();
+    const QByteArray key = "\nvoluntary_ctxt_switches:";
+    const qsizetype at = fields.indexOf(key);
+    if (at < 0)
+        return -1;
+    return fields.mid(at + key.size(), fields.indexOf('\n', at + 1) - at - key.size()).trimmed().toLongLong();
+}
 } // namespace
 
 class tst_BusLink : public QObject
@@ -75,6 +93,8 @@ private slots:
     void channelHearsAgainOnceTheBusAnswers_data();
     void channelHearsAgainOnceTheBusAnswers();
     void noAddressTriesNothing();
+    void idleLinkWakesNothing_data();
+    void idleLinkWakesNothing();
 };
 
 void tst_BusLink::channelHearsAgainOnceTheBusAnswers_data()
@@ -140,6 +160,44 @@ void tst_BusLink::noAddressTriesNothing()
     QSignalSpy connected(&link, &BusLink::connected);
     QTest::qWait(600);
     QCOMPARE(connected.size(), 0);
+}
+
+void tst_BusLink::idleLinkWakesNothing_data()
+{
+    QTest::addColumn<QString>("bus");
+    QTest::newRow("connected") << QStringLiteral("answers");
+    // Answers the first step of the handshake and then nothing: the connect
+    // call never returns, and the link waits for it without looking.
+    QTest::newRow("connect call stuck") << QStringLiteral("stalls");
+}
+
+void tst_BusLink::idleLinkWakesNothing()
+{
+    QFETCH(QString, bus);
+    QTemporaryDir dir;
+    const QString socket = dir.filePath(QStringLiteral("bus"));
+    PrivateBus daemon(socket);
+    QProcess stallingBus;
+    if (bus == QLatin1String("answers")) {
+        QVERIFY(daemon.start());
+    } else {
+        stallingBus.start(QStringLiteral("python3"), { QStringLiteral(STALLING_BUS), socket });
+        QVERIFY(stallingBus.waitForStarted(5000));
+        QTRY_VERIFY(QFile::exists(socket));
+    }
+    BusLink link(daemon.address());
+    QCOMPARE(link.isConnected(), bus == QLatin1String("answers"));
+
+    const qint64 before = threadWaits();
+    QVERIFY(before >= 0);
+    QEventLoop loop;
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const qint64 wakeUps = threadWaits() - before;
+    qInfo("figures: %s: %lld wake-ups of the main thread in 1 s", qPrintable(bus), wakeUps);
+    // The timer that ends the second wakes it once; a poll would wake it
+    // tens of times.
+    QVERIFY2(wakeUps <= 4, qPrintable(QString::number(wakeUps)));
 }
 
 // With too little address space left for a thread's stack the connect

@@ -355,6 +355,10 @@ row_descriptor_starvation() {
         return
     fi
     for limit in 12 11 10 9 8 7; do
+        # Emptied here: the subshell empties it only once it has closed the
+        # descriptors, and the last run's "pix over!" would be taken for this
+        # one's.
+        : >"$log"
         (
             for fd in /proc/$BASHPID/fd/*; do
                 fd="${fd##*/}"
