@@ -646,7 +646,8 @@ FrameFacts factsFromWindow(const QString& appDir)
         FramePreview preview(appDir);
         facts.frame = preview.hasFrame() && !preview.frame(0, false).isNull();
     }
-    quelView view(appDir + QLatin1String("/lockapp"));
+    const WallClock systemClock;
+    quelView view(appDir + QLatin1String("/lockapp"), systemClock);
     QuelViewAccess access(view);
     facts.face = !access.faceSize().isEmpty();
     facts.cap = !access.capSize().isEmpty();
