@@ -195,7 +195,8 @@ public:
                   QDBusObjectPath(sessionPath(QStringLiteral("c2"))) },
             };
             reply << QVariant::fromValue(sessions);
-        } else if (method == QLatin1String("GetSeat") && message.arguments().value(0).toString() == QLatin1String("seat0")) {
+        } else if (method == QLatin1String("GetSeat")
+                   && message.arguments().value(0).toString() == QLatin1String("seat0")) {
             reply << QVariant::fromValue(QDBusObjectPath(SeatPath));
         } else if (method == QLatin1String("Get") && message.path() == SeatPath
                    && message.arguments().value(1).toString() == QLatin1String("ActiveSession")) {
