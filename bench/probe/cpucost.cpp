@@ -89,9 +89,9 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
 void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps, const std::vector<const PrivateBus*>& buses = {})
 {
     const auto send = [&buses](const char* message) {
-        sendSystemMessage(message);
+        sendOverBus(message);
         for (const PrivateBus* bus : buses)
-            sendSystemMessage(message, bus->connection());
+            sendOverBus(message, bus->connection());
     };
     std::vector<size_t> marks;
     for (ChildProcess* p : lockapps)

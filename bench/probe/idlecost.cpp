@@ -62,13 +62,13 @@ int probeIdle(const std::string& program, int seconds)
     measure("hidden", lockapp, xclock, seconds);
 
     size_t mark = lockapp.size();
-    sendSystemMessage("LCDOff");
+    sendOverBus("LCDOff");
     lockapp.expect("\npaint over\n", mark);
     std::this_thread::sleep_for(1s);
     measure("dark", lockapp, xclock, seconds);
 
     mark = lockapp.size();
-    sendSystemMessage("LCDOn");
+    sendOverBus("LCDOn");
     lockapp.expect("\npaint over\n", lockapp.expect("\nLCDOn\n", mark).end);
     std::this_thread::sleep_for(1s);
     measure("lit", lockapp, xclock, seconds);

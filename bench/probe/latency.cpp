@@ -54,7 +54,7 @@ int probeRaise(const std::string& program, int cycles)
             probeDie("the lock window is visible before LCDOff");
         const size_t mark = lockapp.size();
         const ProbeClock::time_point sent = ProbeClock::now();
-        sendSystemMessage("LCDOff");
+        sendOverBus("LCDOff");
         const auto painted = lockapp.expect("\npaint over\n", mark, 5s);
         latency.push_back(msBetween(sent, painted.at));
         waitVisible();
@@ -83,10 +83,10 @@ MemoryPeak peakOverLockCycle(const std::string& program)
     lockapp.expect("pix over!\n", 0);
     waitIdle(lockapp.pid());
     size_t mark = lockapp.size();
-    sendSystemMessage("LCDOff");
+    sendOverBus("LCDOff");
     lockapp.expect("\npaint over\n", mark);
     mark = lockapp.size();
-    sendSystemMessage("LCDOn");
+    sendOverBus("LCDOn");
     auto frame = lockapp.expect("\nLCDOn\n", mark);
     for (int f = 0; f < 3; ++f)
         frame = lockapp.expect("\npaint over\n", frame.end, 3s);

@@ -47,7 +47,8 @@ int main(int argc, char** argv)
         delete app;
         return 1;
     }
-    auto* view = new quelView(path);
+    const WallClock systemClock;
+    auto* view = new quelView(path, systemClock);
     // Under a service manager that keeps standard output in the system log,
     // the keys typed at the lock screen stay out of it.
     view->setKeyLinesWritten(!isJournalStream(STDOUT_FILENO, qgetenv("JOURNAL_STREAM")));

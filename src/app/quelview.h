@@ -33,8 +33,7 @@ public:
     // clock: what every layer reads the time from and the tick keeps to;
     // bus: where the system channel is heard (null: nowhere, for a window
     // that is only composed, never raised). Both must outlive the window.
-    explicit quelView(const QString& path, const WallClock& clock = WallClock::current(),
-                      BusLink* bus = &BusLink::session());
+    quelView(const QString& path, const WallClock& clock, BusLink* bus = &BusLink::session());
     ~quelView() override;
 
     const char* className() const { return "quelView"; }

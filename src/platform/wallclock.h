@@ -4,7 +4,7 @@
 
 // "Now" for every layer that shows the time, and for the tick that keeps the
 // frames on the second. The base class reads the system's clock; a window
-// is handed the clock it reads (by default the process's current one).
+// is handed the clock it reads.
 class WallClock
 {
 public:
@@ -14,10 +14,6 @@ public:
     virtual time_t now() const;
     // The calendar time to the nanosecond, for phasing the one-second tick.
     virtual timespec preciseNow() const;
-
-    // The clock a window reads when it is handed none: at each reading, the
-    // one a ScopedWallClock has put in force, or else the system's.
-    static const WallClock& current();
 };
 
 // A clock that stands still at a chosen second until it is set again.
@@ -31,18 +27,4 @@ public:
 
 private:
     time_t m_at;
-};
-
-// Makes `clock` the current clock for one scope, then restores the previous
-// one. Windows handed a clock of their own keep reading that one.
-class ScopedWallClock
-{
-public:
-    explicit ScopedWallClock(const WallClock& clock);
-    ~ScopedWallClock();
-    ScopedWallClock(const ScopedWallClock&) = delete;
-    ScopedWallClock& operator=(const ScopedWallClock&) = delete;
-
-private:
-    const WallClock* m_previous;
 };

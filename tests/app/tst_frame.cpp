@@ -1,6 +1,6 @@
 // Whole frames composed from real images: pixels probed away from text.
-#include "common/appfolder.h"
 #include "common/fixedclock.h"
+#include "common/lockwindowfixture.h"
 
 #include "app/framedamage.h"
 #include "app/quelview.h"
@@ -30,12 +30,9 @@ private slots:
     void partFramesMatchWholeFrames();
 
 private:
-    struct Window
-    {
-        AppFolder folder;
-        std::unique_ptr<quelView> view;
-    };
-    static std::unique_ptr<Window> open(QSize background = QSize(240, 320));
+    // The hand probe skin over a background of the given size.
+    static std::unique_ptr<LockWindowFixture> open(const FixedClock& clock, QSize background = QSize(240, 320),
+                                                   bool halfTransparent = false);
     static QImage frame(quelView& view);
 };
 
@@ -46,11 +43,21 @@ constexpr QRgb Minute = 0xff0000ff;
 constexpr QRgb Second = 0xffff0000;
 } // namespace
 
-std::unique_ptr<tst_Frame::Window> tst_Frame::open(QSize background)
+std::unique_ptr<LockWindowFixture> tst_Frame::open(const FixedClock& clock, QSize background, bool halfTransparent)
 {
-    auto window = std::make_unique<Window>();
+    auto window = std::make_unique<LockWindowFixture>(clock.clock());
     window->folder.writeHandProbe(background, QSize(100, 100), QSize(21, 21));
-    window->view = std::make_unique<quelView>(window->folder.programPath());
+    if (halfTransparent) {
+        // The left half clear, the right half opaque.
+        QImage image(background, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = image.width() / 2; x < image.width(); ++x)
+                image.setPixel(x, y, Background);
+        if (!image.save(window->folder.path() + QStringLiteral("/skin/classic/back.png")))
+            return nullptr;
+    }
+    window->open();
     return window;
 }
 
@@ -87,8 +94,8 @@ void tst_Frame::handsInTheirColours()
     QFETCH(uint, colour);
 
     FixedClock clock(time.constData());
-    auto window = open();
-    const QImage image = frame(*window->view);
+    auto window = open(clock);
+    const QImage image = frame(window->view());
     QCOMPARE(image.size(), QSize(240, 320));
     QCOMPARE(QColor(image.pixel(probe)), QColor(QRgb(colour)));
 }
@@ -96,11 +103,11 @@ void tst_Frame::handsInTheirColours()
 void tst_Frame::backgroundIsNeverDrawnOn()
 {
     FixedClock clock("2026-03-07 10:08:42");
-    auto window = open();
-    QuelViewAccess access(*window->view);
+    auto window = open(clock);
+    QuelViewAccess access(window->view());
     const QImage before = access.background().toImage();
-    const QImage first = frame(*window->view);
-    const QImage second = frame(*window->view);
+    const QImage first = frame(window->view());
+    const QImage second = frame(window->view());
     QCOMPARE(access.background().toImage(), before);
     QCOMPARE(first, second);
     QVERIFY(first != before.convertToFormat(QImage::Format_ARGB32));
@@ -109,31 +116,31 @@ void tst_Frame::backgroundIsNeverDrawnOn()
 void tst_Frame::smallerBackgroundGivesSmallerFrame()
 {
     FixedClock clock("2026-03-07 00:00:00");
-    auto window = open(QSize(130, 100));
-    const QImage image = frame(*window->view);
+    auto window = open(clock, QSize(130, 100));
+    const QImage image = frame(window->view());
     QCOMPARE(image.size(), QSize(130, 100));
     // The upright second hand is clipped to the frame.
     QCOMPARE(QColor(image.pixel(120, 95)), QColor(QRgb(Second)));
 
     // In the window, what lies outside the frame is the window's own background.
-    window->view->resize(240, 320);
-    const QImage shown = window->view->grab().toImage();
+    window->view().resize(240, 320);
+    const QImage shown = window->view().grab().toImage();
     QCOMPARE(QColor(shown.pixel(20, 20)), QColor(QRgb(Background)));
-    QCOMPARE(shown.pixelColor(200, 200), window->view->palette().color(QPalette::Window));
-    QCOMPARE(shown.pixelColor(120, 130), window->view->palette().color(QPalette::Window));
+    QCOMPARE(shown.pixelColor(200, 200), window->view().palette().color(QPalette::Window));
+    QCOMPARE(shown.pixelColor(120, 130), window->view().palette().color(QPalette::Window));
 }
 
 void tst_Frame::missingBackgroundGivesNoFrame()
 {
     FixedClock clock("2026-03-07 00:00:00");
-    auto window = open(QSize());
-    QVERIFY(QuelViewAccess(*window->view).background().isNull());
-    window->view->composeFrame();
-    QVERIFY(QuelViewAccess(*window->view).canvas().isNull());
+    auto window = open(clock, QSize());
+    QVERIFY(QuelViewAccess(window->view()).background().isNull());
+    window->view().composeFrame();
+    QVERIFY(QuelViewAccess(window->view()).canvas().isNull());
 
-    window->view->resize(240, 320);
-    const QImage shown = window->view->grab().toImage();
-    const QColor plain = window->view->palette().color(QPalette::Window);
+    window->view().resize(240, 320);
+    const QImage shown = window->view().grab().toImage();
+    const QColor plain = window->view().palette().color(QPalette::Window);
     for (const QPoint probe : { QPoint(120, 95), QPoint(120, 160), QPoint(70, 230), QPoint(20, 20) })
         QCOMPARE(shown.pixelColor(probe), plain);
 }
@@ -141,20 +148,12 @@ void tst_Frame::missingBackgroundGivesNoFrame()
 void tst_Frame::windowShowsThroughTransparentBackground()
 {
     FixedClock clock("2026-03-07 00:00:00");
-    auto window = std::make_unique<Window>();
-    window->folder.writeHandProbe(QSize(240, 320), QSize(100, 100), QSize(21, 21));
-    // The left half clear, the right half opaque.
-    QImage background(240, 320, QImage::Format_ARGB32);
-    background.fill(Qt::transparent);
-    for (int y = 0; y < background.height(); ++y)
-        for (int x = 120; x < background.width(); ++x)
-            background.setPixel(x, y, Background);
-    QVERIFY(background.save(window->folder.path() + QStringLiteral("/skin/classic/back.png")));
-    window->view = std::make_unique<quelView>(window->folder.programPath());
+    auto window = open(clock, QSize(240, 320), true);
+    QVERIFY(window);
 
-    window->view->resize(240, 320);
-    const QImage shown = window->view->grab().toImage();
-    QCOMPARE(shown.pixelColor(20, 20), window->view->palette().color(QPalette::Window));
+    window->view().resize(240, 320);
+    const QImage shown = window->view().grab().toImage();
+    QCOMPARE(shown.pixelColor(20, 20), window->view().palette().color(QPalette::Window));
     QCOMPARE(shown.pixelColor(220, 20), QColor(QRgb(Background)));
 }
 
@@ -180,31 +179,15 @@ void tst_Frame::nextFrameLeavesNothingOfTheLast()
     QFETCH(QByteArray, first);
     QFETCH(QByteArray, next);
 
-    const auto openWindow = [transparent] {
-        auto window = std::make_unique<Window>();
-        window->folder.writeHandProbe(QSize(240, 320), QSize(100, 100), QSize(21, 21));
-        if (transparent) {
-            // The left half clear, the right half opaque.
-            QImage background(240, 320, QImage::Format_ARGB32);
-            background.fill(Qt::transparent);
-            for (int y = 0; y < background.height(); ++y)
-                for (int x = 120; x < background.width(); ++x)
-                    background.setPixel(x, y, Background);
-            if (!background.save(window->folder.path() + QStringLiteral("/skin/classic/back.png")))
-                return std::unique_ptr<Window>();
-        }
-        window->view = std::make_unique<quelView>(window->folder.programPath());
-        return window;
-    };
     FixedClock clock(first.constData());
-    auto reused = openWindow();
+    auto reused = open(clock, QSize(240, 320), transparent);
     QVERIFY(reused);
-    const QImage before = frame(*reused->view);
-    FixedClock::set(FixedClock::utcSeconds(next.constData()));
-    const QImage after = frame(*reused->view);
-    auto fresh = openWindow();
+    const QImage before = frame(reused->view());
+    clock.set(next.constData());
+    const QImage after = frame(reused->view());
+    auto fresh = open(clock, QSize(240, 320), transparent);
     QVERIFY(fresh);
-    QCOMPARE(after, frame(*fresh->view));
+    QCOMPARE(after, frame(fresh->view()));
     QVERIFY(after != before);
 }
 
@@ -213,11 +196,11 @@ void tst_Frame::nextFrameLeavesNothingOfTheLast()
 void tst_Frame::previewKeepsItsPixelsAfterTheNextFrame()
 {
     FixedClock clock("2026-03-07 10:08:42");
-    auto window = open();
-    const QImage first = window->view->previewFrame(false);
+    auto window = open(clock);
+    const QImage first = window->view().previewFrame(false);
     const QImage firstCopy = first.copy();
-    FixedClock::set(FixedClock::utcSeconds("2026-03-07 03:47:17"));
-    const QImage second = window->view->previewFrame(true);
+    clock.set("2026-03-07 03:47:17");
+    const QImage second = window->view().previewFrame(true);
     QCOMPARE(first, firstCopy);
     QVERIFY(second != first);
 }
@@ -250,15 +233,15 @@ void tst_Frame::partFramesMatchWholeFrames()
     // 2020), a day of seconds in steps, and the hint switching.
     QFETCH(QString, skin);
     QFETCH(QByteArray, hostile);
-    AppFolder folder;
-    QVERIFY(folder.installBundledSkin(skin));
+    FixedClock clock("2019-12-31 23:59:30");
+    LockWindowFixture window(clock.clock());
+    QVERIFY(window.folder.installBundledSkin(skin));
     if (!hostile.isEmpty()) {
-        QFile cfg(folder.path() + QStringLiteral("/skin/") + skin + QStringLiteral("/skin.cfg"));
+        QFile cfg(window.folder.path() + QStringLiteral("/skin/") + skin + QStringLiteral("/skin.cfg"));
         QVERIFY(cfg.open(QIODevice::Append));
         cfg.write(hostile);
     }
-    FixedClock clock("2019-12-31 23:59:30");
-    quelView view(folder.programPath());
+    quelView& view = window.open();
     QuelViewAccess access(view);
     std::vector<time_t> seconds;
     for (const char* from : { "2019-12-31 23:59:30", "2020-01-24 23:58:55" }) {
@@ -271,7 +254,7 @@ void tst_Frame::partFramesMatchWholeFrames()
     int frames = 0;
     QString lines;
     for (size_t i = 0; i < seconds.size(); ++i) {
-        FixedClock::set(seconds[i]);
+        clock.set(seconds[i]);
         // The hint switches as at the unlock keys, and back at the time-out.
         access.setUnlockArmed(i % 50 >= 45);
         // A line of new text is drawn a shade differently the first time it

@@ -1,6 +1,6 @@
 // The lock cycle driven through the real window: channel messages on the
 // private bus, key clicks with Qt's own keys, the unlock time-out.
-#include "common/appfolder.h"
+#include "common/lockwindowfixture.h"
 #include "common/stdoutcapture.h"
 #include "common/systemmessage.h"
 
@@ -40,12 +40,12 @@ private:
     void openWindow(const QByteArray& config);
     void send(const QCString& message, const QByteArray& data = QByteArray());
     // Everything written until `needle` has appeared (empty after 5 s without).
-    QByteArray waitForOutput(const QByteArray& needle);
-    QuelViewAccess access() { return QuelViewAccess(*m_view); }
+    QByteArray outputUntil(const QByteArray& needle);
+    quelView& view() { return m_window->view(); }
+    StdoutCapture& out() { return m_window->out(); }
+    QuelViewAccess access() { return QuelViewAccess(view()); }
 
-    std::unique_ptr<AppFolder> m_folder;
-    std::unique_ptr<StdoutCapture> m_out;
-    std::unique_ptr<quelView> m_view;
+    std::unique_ptr<LockWindowFixture> m_window;
 };
 
 namespace {
@@ -59,73 +59,61 @@ void tst_LockCycle::init()
 
 void tst_LockCycle::cleanup()
 {
-    m_view.reset();
-    m_out.reset();
-    m_folder.reset();
+    m_window.reset();
 }
 
 void tst_LockCycle::openWindow(const QByteArray& config)
 {
-    m_view.reset();
-    m_folder = std::make_unique<AppFolder>();
-    m_folder->writeClassic();
-    m_folder->writeConfig(config);
-    m_view = std::make_unique<quelView>(m_folder->programPath());
-    m_out = std::make_unique<StdoutCapture>();
+    m_window = std::make_unique<LockWindowFixture>();
+    m_window->openClassic(config);
 }
 
 // Sends on the bus and waits until the window has handled it.
 void tst_LockCycle::send(const QCString& message, const QByteArray& data)
 {
-    QVERIFY(sendSystemMessage(message, data));
+    QVERIFY(sendToChannel(message, data));
 }
 
-QByteArray tst_LockCycle::waitForOutput(const QByteArray& needle)
+QByteArray tst_LockCycle::outputUntil(const QByteArray& needle)
 {
-    QByteArray out;
-    QDeadlineTimer deadline(5000);
-    while (!(out += m_out->take()).contains(needle)) {
-        if (deadline.hasExpired())
-            return QByteArray();
-        QTest::qWait(10);
-    }
-    return out;
+    QByteArray seen;
+    return out().waitFor(needle, &seen, 1, 5000) ? seen : QByteArray();
 }
 
 void tst_LockCycle::startsHiddenAndIdle()
 {
-    QVERIFY(!m_view->isVisible());
+    QVERIFY(!view().isVisible());
     QCOMPARE(access().shown(), false);
     QCOMPARE(access().unlockArmed(), false);
     QCOMPARE(access().lcdOn(), true);
     QTest::qWait(1300);
-    QCOMPARE(m_out->take(), QByteArray());
+    QCOMPARE(out().take(), QByteArray());
 }
 
 void tst_LockCycle::lcdOnWhileHiddenPaintsNothing()
 {
     send("LCDOn");
-    QCOMPARE(m_out->take(), QByteArray("\nLCDOn\n"));
+    QCOMPARE(out().take(), QByteArray("\nLCDOn\n"));
     QTest::qWait(1300);
-    QVERIFY(!m_view->isVisible());
-    QCOMPARE(m_out->take(), QByteArray());
+    QVERIFY(!view().isVisible());
+    QCOMPARE(out().take(), QByteArray());
 }
 
 void tst_LockCycle::lcdOffRaisesAndLcdOnTicks()
 {
     send("LCDOff");
-    QVERIFY(m_view->isVisible());
+    QVERIFY(view().isVisible());
     QCOMPARE(access().shown(), true);
     QCOMPARE(access().lcdOn(), false);
     // The first frame comes from the toolkit's paint of the shown window.
-    QVERIFY(waitForOutput("\npaint over\n").startsWith("\nLCDOff\n\npaint\n"));
+    QVERIFY(outputUntil("\npaint over\n").startsWith("\nLCDOff\n\npaint\n"));
     QTest::qWait(1300);
-    QCOMPARE(m_out->take().count("\npaint\n"), 0);
+    QCOMPARE(out().take().count("\npaint\n"), 0);
 
     send("LCDOn");
-    QVERIFY(waitForOutput("\npaint over\n").startsWith("\nLCDOn\n\npaint\n"));
+    QVERIFY(outputUntil("\npaint over\n").startsWith("\nLCDOn\n\npaint\n"));
     QTest::qWait(2500);
-    const QByteArray ticks = m_out->take();
+    const QByteArray ticks = out().take();
     QVERIFY2(ticks.count("\npaint\n") >= 2 && ticks.count("\npaint\n") <= 3, ticks.constData());
     QCOMPARE(ticks.count("\npaint\n"), ticks.count("\npaint over\n"));
 }
@@ -135,10 +123,10 @@ void tst_LockCycle::secondLcdOffStopsTicksWithoutHiding()
     send("LCDOff");
     send("LCDOn");
     send("LCDOff");
-    m_out->take();
+    out().take();
     QTest::qWait(1300);
-    QCOMPARE(m_out->take().count("\npaint\n"), 0);
-    QVERIFY(m_view->isVisible());
+    QCOMPARE(out().take().count("\npaint\n"), 0);
+    QVERIFY(view().isVisible());
     QCOMPARE(access().shown(), true);
 }
 
@@ -146,60 +134,60 @@ void tst_LockCycle::middleThenStarUnlocks()
 {
     send("LCDOff");
     send("LCDOn");
-    waitForOutput("\npaint over\n");
+    outputUntil("\npaint over\n");
 
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QCOMPARE(access().unlockArmed(), true);
     // The repaint shows the second hint.
-    QVERIFY(waitForOutput("\npaint over\n").startsWith("keyCode:4100\n\npaint\n"));
+    QVERIFY(outputUntil("\npaint over\n").startsWith("keyCode:4100\n\npaint\n"));
 
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QCOMPARE(m_out->take(), QByteArray("keyCode:42\n"));
-    QVERIFY(!m_view->isVisible());
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QCOMPARE(out().take(), QByteArray("keyCode:42\n"));
+    QVERIFY(!view().isVisible());
     QCOMPARE(access().shown(), false);
     // Armed until the time-out, although unlocked.
     QCOMPARE(access().unlockArmed(), true);
     QTRY_COMPARE(access().unlockArmed(), false);
     QTest::qWait(1300);
-    QCOMPARE(m_out->take().count("\npaint\n"), 0);
+    QCOMPARE(out().take().count("\npaint\n"), 0);
 }
 
 void tst_LockCycle::starTooLateDoesNothing()
 {
     send("LCDOff");
     send("LCDOn");
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QTest::qWait(TimeOut + 200);
     QCOMPARE(access().unlockArmed(), false);
-    m_out->take();
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QCOMPARE(m_out->take(), QByteArray("keyCode:42\n"));
-    QVERIFY(m_view->isVisible());
+    out().take();
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QCOMPARE(out().take(), QByteArray("keyCode:42\n"));
+    QVERIFY(view().isVisible());
     QCOMPARE(access().shown(), true);
 }
 
 void tst_LockCycle::starWithoutMiddleOnlyWritesItsLine()
 {
     send("LCDOff");
-    waitForOutput("\npaint over\n");
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
+    outputUntil("\npaint over\n");
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
     QTest::qWait(50);
-    QCOMPARE(m_out->take(), QByteArray("keyCode:42\n"));
-    QVERIFY(m_view->isVisible());
+    QCOMPARE(out().take(), QByteArray("keyCode:42\n"));
+    QVERIFY(view().isVisible());
     QCOMPARE(access().unlockArmed(), false);
 }
 
 void tst_LockCycle::everyMiddlePressStartsItsOwnTimer()
 {
     send("LCDOff");
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QTest::qWait(TimeOut * 2 / 3);
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QCOMPARE(access().unlockArmed(), true);
     // The first press's timer clears the flag although the second press is recent.
     QTest::qWait(TimeOut / 3 + 100);
     QCOMPARE(access().unlockArmed(), false);
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QCOMPARE(access().unlockArmed(), true);
     // ... and the second press's timer clears the third press's arming early.
     QTest::qWait(TimeOut * 2 / 3);
@@ -209,14 +197,14 @@ void tst_LockCycle::everyMiddlePressStartsItsOwnTimer()
 void tst_LockCycle::unlockedButArmedWindowIsRaisedArmed()
 {
     send("LCDOff");
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QVERIFY(!m_view->isVisible());
+    QTest::keyClick(&view(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QVERIFY(!view().isVisible());
     send("LCDOff");
-    QVERIFY(m_view->isVisible());
+    QVERIFY(view().isVisible());
     QCOMPARE(access().unlockArmed(), true);
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QVERIFY(!m_view->isVisible());
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QVERIFY(!view().isVisible());
     QCOMPARE(access().shown(), false);
 }
 
@@ -235,8 +223,8 @@ void tst_LockCycle::unrecognisedMessages()
 {
     QFETCH(QByteArray, message);
     send(message);
-    QCOMPARE(m_out->take(), "\nmsg:" + message + "\n");
-    QVERIFY(!m_view->isVisible());
+    QCOMPARE(out().take(), "\nmsg:" + message + "\n");
+    QVERIFY(!view().isVisible());
     QCOMPARE(access().shown(), false);
     QCOMPARE(access().lcdOn(), true);
 }
@@ -246,7 +234,7 @@ void tst_LockCycle::lcdOnWithDataActsAsWithout()
     send("LCDOff", "ignored");
     send("LCDOn", QByteArray("\0\1\2", 3));
     QCOMPARE(access().lcdOn(), true);
-    QVERIFY(waitForOutput("\nLCDOn\n").startsWith("\nLCDOff\n"));
+    QVERIFY(outputUntil("\nLCDOn\n").startsWith("\nLCDOff\n"));
 }
 
 void tst_LockCycle::otherKeysOnlyWriteTheirLine_data()
@@ -266,10 +254,10 @@ void tst_LockCycle::otherKeysOnlyWriteTheirLine()
     QFETCH(int, key);
     QFETCH(QByteArray, line);
     send("LCDOff");
-    m_out->take();
-    QTest::keyClick(m_view.get(), Qt::Key(key));
-    QCOMPARE(m_out->take(), line);
-    QVERIFY(m_view->isVisible());
+    out().take();
+    QTest::keyClick(&view(), Qt::Key(key));
+    QCOMPARE(out().take(), line);
+    QVERIFY(view().isVisible());
     QCOMPARE(access().unlockArmed(), false);
 }
 
@@ -286,22 +274,22 @@ void tst_LockCycle::nonPositiveTimeOutArmsUntilTheUnlock()
     QFETCH(QByteArray, config);
     openWindow(config);
     send("LCDOff");
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Return);
     QTest::qWait(300);
     QCOMPARE(access().unlockArmed(), true);
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QVERIFY(!m_view->isVisible());
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QVERIFY(!view().isVisible());
     QCOMPARE(access().shown(), false);
     // The unlock disarms the key: the next lock needs both keys again.
     QCOMPARE(access().unlockArmed(), false);
     send("LCDOff");
-    QTRY_VERIFY(m_view->isVisible());
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QVERIFY(m_view->isVisible());
+    QTRY_VERIFY(view().isVisible());
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QVERIFY(view().isVisible());
     QCOMPARE(access().shown(), true);
-    QTest::keyClick(m_view.get(), Qt::Key_Return);
-    QTest::keyClick(m_view.get(), Qt::Key_Asterisk);
-    QVERIFY(!m_view->isVisible());
+    QTest::keyClick(&view(), Qt::Key_Return);
+    QTest::keyClick(&view(), Qt::Key_Asterisk);
+    QVERIFY(!view().isVisible());
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_LockCycle)

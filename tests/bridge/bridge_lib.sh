@@ -62,13 +62,6 @@ bridge_start_logind() {
         boolean:true >/dev/null
 }
 
-bridge_stop_logind() {
-    kill "$LOGIND_PID"
-    wait "$LOGIND_PID" 2>/dev/null || true
-    bridge_wait_until "logind has left the system bus" bash -c \
-        '! dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:org.freedesktop.login1 | grep -q "boolean true"'
-}
-
 logind_call() {  # logind_call METHOD ARGS...: on the manager object
     dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 "$@"
 }

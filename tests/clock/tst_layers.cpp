@@ -1,7 +1,7 @@
 // The analog clock and text layers at fixed times, recorded as drawing calls:
 // hand ends, pens, the cap's corner, texts and their style.
-#include "common/appfolder.h"
 #include "common/fixedclock.h"
+#include "common/lockwindowfixture.h"
 #include "common/recordingdevice.h"
 
 #include "app/quelview.h"
@@ -30,22 +30,18 @@ private slots:
     void missingSettingsReachDrawingUnchanged();
 
 private:
-    struct Window
-    {
-        AppFolder folder;
-        std::unique_ptr<quelView> view;
-    };
     // The classic skin with a face of `face` px centred on the screen, so the
     // pivot is (120, 160), and hands 50, 60 and 70 px long.
-    static std::unique_ptr<Window> open(QSize face = QSize(100, 100), QSize cap = QSize(21, 21));
+    static std::unique_ptr<LockWindowFixture> open(const FixedClock& clock, QSize face = QSize(100, 100),
+                                                   QSize cap = QSize(21, 21));
     static RecordingDevice::Recording record(quelView& view, void (QuelViewAccess::*layer)(QPainter&));
 };
 
-std::unique_ptr<tst_Layers::Window> tst_Layers::open(QSize face, QSize cap)
+std::unique_ptr<LockWindowFixture> tst_Layers::open(const FixedClock& clock, QSize face, QSize cap)
 {
-    auto window = std::make_unique<Window>();
+    auto window = std::make_unique<LockWindowFixture>(clock.clock());
     window->folder.writeHandProbe(QSize(240, 320), face, cap);
-    window->view = std::make_unique<quelView>(window->folder.programPath());
+    window->open();
     return window;
 }
 
@@ -106,8 +102,8 @@ void tst_Layers::handsAtFixedTimes()
     QFETCH(QPoint, second);
 
     FixedClock clock(time.constData());
-    auto window = open();
-    const RecordingDevice::Recording drawn = record(*window->view, &QuelViewAccess::drawAnalog);
+    auto window = open(clock);
+    const RecordingDevice::Recording drawn = record(window->view(), &QuelViewAccess::drawAnalog);
 
     QCOMPARE(drawn.lines.size(), 3);
     const QPoint pivot(120, 160);
@@ -115,24 +111,24 @@ void tst_Layers::handsAtFixedTimes()
     QCOMPARE(drawn.lines[1].line, QLine(pivot, minute));
     QCOMPARE(drawn.lines[2].line, QLine(pivot, second));
     // The layer leaves its reading in curTime.
-    QCOMPARE(QuelViewAccess(*window->view).curTime()->tm_sec, QTime::fromString(time.mid(11), "HH:mm:ss").second());
+    QCOMPARE(QuelViewAccess(window->view()).curTime()->tm_sec, QTime::fromString(time.mid(11), "HH:mm:ss").second());
 }
 
 void tst_Layers::leapSecondTurnsTheSecondHandFully()
 {
     // 2016-12-31 23:59:60 UTC, counted with leap seconds.
     FixedClock clock(1483228826, "right/UTC");
-    auto window = open();
-    const RecordingDevice::Recording drawn = record(*window->view, &QuelViewAccess::drawAnalog);
-    QCOMPARE(QuelViewAccess(*window->view).curTime()->tm_sec, 60);
+    auto window = open(clock);
+    const RecordingDevice::Recording drawn = record(window->view(), &QuelViewAccess::drawAnalog);
+    QCOMPARE(QuelViewAccess(window->view()).curTime()->tm_sec, 60);
     QCOMPARE(drawn.lines[2].line.p2(), QPoint(119, 90));
 }
 
 void tst_Layers::handPensFollowTheSkin()
 {
     FixedClock clock("2026-03-07 10:10:10");
-    auto window = open();
-    const RecordingDevice::Recording drawn = record(*window->view, &QuelViewAccess::drawAnalog);
+    auto window = open(clock);
+    const RecordingDevice::Recording drawn = record(window->view(), &QuelViewAccess::drawAnalog);
     QCOMPARE(drawn.lines[0].colour, QColor(0, 255, 0));
     QCOMPARE(drawn.lines[0].width, 4);
     QCOMPARE(drawn.lines[1].colour, QColor(0, 0, 255));
@@ -166,8 +162,8 @@ void tst_Layers::capCorner()
     QFETCH(QPoint, corner);
 
     FixedClock clock("2026-03-07 10:10:10");
-    auto window = open(face, cap);
-    const RecordingDevice::Recording drawn = record(*window->view, &QuelViewAccess::drawAnalog);
+    auto window = open(clock, face, cap);
+    const RecordingDevice::Recording drawn = record(window->view(), &QuelViewAccess::drawAnalog);
     // A face that failed to load draws nothing; the cap is still drawn.
     QCOMPARE(drawn.pixmaps.last().at, corner);
     QCOMPARE(drawn.pixmaps.last().size, cap);
@@ -199,9 +195,9 @@ void tst_Layers::digitalTimeAndDate()
     QFETCH(QString, date);
 
     FixedClock clock(time_t(at), zone.constData());
-    auto window = open();
-    const RecordingDevice::Recording digital = record(*window->view, &QuelViewAccess::drawDigital);
-    const RecordingDevice::Recording dated = record(*window->view, &QuelViewAccess::drawDate);
+    auto window = open(clock);
+    const RecordingDevice::Recording digital = record(window->view(), &QuelViewAccess::drawDigital);
+    const RecordingDevice::Recording dated = record(window->view(), &QuelViewAccess::drawDate);
     QCOMPARE(digital.texts.size(), 1);
     QCOMPARE(digital.texts[0].text, time);
     QCOMPARE(dated.texts.size(), 1);
@@ -211,9 +207,9 @@ void tst_Layers::digitalTimeAndDate()
 void tst_Layers::textStyle()
 {
     FixedClock clock("2026-03-07 09:05:03");
-    auto window = open();
-    const RecordingDevice::Recording digital = record(*window->view, &QuelViewAccess::drawDigital);
-    const RecordingDevice::Recording dated = record(*window->view, &QuelViewAccess::drawDate);
+    auto window = open(clock);
+    const RecordingDevice::Recording digital = record(window->view(), &QuelViewAccess::drawDigital);
+    const RecordingDevice::Recording dated = record(window->view(), &QuelViewAccess::drawDate);
 
     const RecordingDevice::Text& t = digital.texts[0];
     QCOMPARE(t.family, QStringLiteral("AMCSL"));
@@ -233,11 +229,12 @@ void tst_Layers::textStyle()
 
 void tst_Layers::hintFollowsTheArmedFlag()
 {
-    auto window = open();
-    QuelViewAccess access(*window->view);
-    const RecordingDevice::Recording idle = record(*window->view, &QuelViewAccess::drawNotify);
+    FixedClock clock("2026-03-07 10:10:10");
+    auto window = open(clock);
+    QuelViewAccess access(window->view());
+    const RecordingDevice::Recording idle = record(window->view(), &QuelViewAccess::drawNotify);
     access.setUnlockArmed(true);
-    const RecordingDevice::Recording armed = record(*window->view, &QuelViewAccess::drawNotify);
+    const RecordingDevice::Recording armed = record(window->view(), &QuelViewAccess::drawNotify);
 
     QCOMPARE(idle.texts.size(), 1);
     QCOMPARE(idle.texts[0].text, QStringLiteral("Press the centre key to unlock"));
@@ -254,10 +251,10 @@ void tst_Layers::hintFollowsTheArmedFlag()
 void tst_Layers::missingSettingsReachDrawingUnchanged()
 {
     FixedClock clock("2026-03-07 00:00:00");
-    AppFolder folder;
-    folder.writeConfig("[General]\nSkin=bare\n");
-    folder.writeSkin(QStringLiteral("bare"), "[Notify]\nNotifyWord0=hint\nNotifyColor=0xFFFF00\n");
-    quelView view(folder.programPath());
+    LockWindowFixture window(clock.clock());
+    window.folder.writeConfig("[General]\nSkin=bare\n");
+    window.folder.writeSkin(QStringLiteral("bare"), "[Notify]\nNotifyWord0=hint\nNotifyColor=0xFFFF00\n");
+    quelView& view = window.open();
 
     const RecordingDevice::Recording analog = record(view, &QuelViewAccess::drawAnalog);
     // Lengths of -1: each hand is a one-pixel stub below the pivot, in black;

@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <ctime>
 
-// Fixes the clock of the lock windows built in one scope, in a chosen time
-// zone ("right/UTC" counts leap seconds, so 23:59:60 exists there).
+// A clock that stands still at a chosen second, for the windows a test hands
+// clock() to, read in a chosen time zone while it lives ("right/UTC" counts
+// leap seconds, so 23:59:60 exists there).
 class FixedClock
 {
 public:
     explicit FixedClock(time_t at, const char* zone = "UTC")
+        : m_clock(at)
     {
-        s_clock.set(at);
         m_previousZone = qgetenv("TZ");
         qputenv("TZ", zone);
         tzset();
@@ -30,7 +31,12 @@ public:
         qputenv("TZ", m_previousZone);
         tzset();
     }
-    static void set(time_t at) { s_clock.set(at); }
+    FixedClock(const FixedClock&) = delete;
+    FixedClock& operator=(const FixedClock&) = delete;
+
+    const WallClock& clock() const { return m_clock; }
+    void set(time_t at) { m_clock.set(at); }
+    void set(const char* utc) { m_clock.set(utcSeconds(utc)); }
     static time_t utcSeconds(const char* utc)
     {
         QDateTime at = QDateTime::fromString(QString::fromLatin1(utc), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -39,7 +45,6 @@ public:
     }
 
 private:
-    static inline FixedWallClock s_clock { 0 };
+    FixedWallClock m_clock;
     QByteArray m_previousZone;
-    ScopedWallClock m_current { s_clock };
 };

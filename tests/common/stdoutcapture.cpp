@@ -1,5 +1,8 @@
 #include "stdoutcapture.h"
 
+#include <QDeadlineTimer>
+#include <QTest>
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -34,4 +37,15 @@ QByteArray StdoutCapture::takeWritten()
     const QByteArray text = reader.readAll();
     m_readPosition += text.size();
     return text;
+}
+
+bool StdoutCapture::waitFor(const QByteArray& needle, QByteArray* seen, int count, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while ((*seen += take()).count(needle) < count) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
 }

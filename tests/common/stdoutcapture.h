@@ -16,6 +16,9 @@ public:
     // What has reached the file since, without flushing the C library's
     // buffer of standard output first.
     QByteArray takeWritten();
+    // Takes what is written into *seen until `needle` has appeared `count`
+    // times in *seen. False after timeoutMs.
+    bool waitFor(const QByteArray& needle, QByteArray* seen, int count = 1, int timeoutMs = 10000);
 
 private:
     QTemporaryFile m_file;

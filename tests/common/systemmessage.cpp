@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-bool sendSystemMessage(const QCString& message, const QByteArray& data)
+bool sendToChannel(const QCString& message, const QByteArray& data)
 {
     // The bus thread posts the deliveries of one message to the receivers in
     // this process one by one, in no set order, so the witness may hear it

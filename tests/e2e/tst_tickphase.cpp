@@ -177,13 +177,13 @@ void tst_TickPhase::framesFollowTheSecond()
 
     // Raised, and the display switched on, at the same point of a second.
     waitForPhase(phaseMs);
-    sendSystemMessage("LCDOff");
+    sendOverBus("LCDOff");
     QVERIFY(log.waitFor("\npaint over\n"));
     verifyAsleep("raised, display off");
     if (QTest::currentTestFailed())
         return;
     waitForPhase(phaseMs);
-    sendSystemMessage("LCDOn");
+    sendOverBus("LCDOn");
     const auto sent = ProbeClock::now();
     QVERIFY(log.waitFor("\nLCDOn\n"));
     const auto firstFrame = lockapp->waitFor(PaintOver, log.mark, 2s);
@@ -219,9 +219,9 @@ void tst_TickPhase::framesFollowAShiftedClock()
     QVERIFY(lockapp);
     FrameLog log(*lockapp);
     QVERIFY(log.waitFor("\npix over!\n"));
-    sendSystemMessage("LCDOff");
+    sendOverBus("LCDOff");
     QVERIFY(log.waitFor("\npaint over\n"));
-    sendSystemMessage("LCDOn");
+    sendOverBus("LCDOn");
     QVERIFY(log.waitFor("\nLCDOn\n"));
     std::this_thread::sleep_for(1200ms);
     verifyTicksOnTheSecond(log);

@@ -246,9 +246,9 @@ std::unique_ptr<ChildProcess> tst_X11Present::raiseLockapp(AppFolder& folder, co
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     auto lockapp = std::make_unique<ChildProcess>(std::vector<std::string> { folder.programPath().toStdString() }, true, env);
     lockapp->expect("\npix over!\n", 0);
-    sendSystemMessage("LCDOff");
+    sendOverBus("LCDOff");
     lockapp->expect("\npaint over\n", 0);
-    sendSystemMessage("LCDOn");
+    sendOverBus("LCDOn");
     lockapp->expect("\nLCDOn\n", 0);
     return lockapp;
 }

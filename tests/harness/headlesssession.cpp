@@ -96,13 +96,13 @@ QDBusConnection PrivateBus::connection() const
     return QDBusConnection(m_name);
 }
 
-void sendSystemMessage(const char* message)
+void sendOverBus(const char* message)
 {
     if (!QCopChannel::send("EZX/System", message))
         probeDie(std::string("cannot send ") + message + " on the session bus");
 }
 
-void sendSystemMessage(const char* message, const QDBusConnection& bus)
+void sendOverBus(const char* message, const QDBusConnection& bus)
 {
     if (!QCopChannel::send(bus, "EZX/System", message, QByteArray()))
         probeDie(std::string("cannot send ") + message + " on a private bus");

@@ -54,6 +54,7 @@ private:
     QString m_name;
 };
 
-// One message on "EZX/System" on the session bus, or on `bus`.
-void sendSystemMessage(const char* message);
-void sendSystemMessage(const char* message, const QDBusConnection& bus);
+// One message on "EZX/System" sent over the session bus, or over `bus`, to a
+// lock screen in another process; returns once it is sent.
+void sendOverBus(const char* message);
+void sendOverBus(const char* message, const QDBusConnection& bus);

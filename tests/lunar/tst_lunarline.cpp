@@ -1,7 +1,7 @@
 // The lunar line on the frame: the decoded text drawn, its style and place,
 // the "len:" line, and glyphs that really render with the installed fonts.
-#include "common/appfolder.h"
 #include "common/fixedclock.h"
+#include "common/lockwindowfixture.h"
 #include "common/recordingdevice.h"
 #include "common/stdoutcapture.h"
 
@@ -28,14 +28,15 @@ private slots:
     void ctrDecodesUtf8();
 
 private:
-    AppFolder m_folder;
-    std::unique_ptr<quelView> m_view;
+    // One window for every case, its clock set by each.
+    FixedClock m_clock { time_t(0) };
+    LockWindowFixture m_window { m_clock.clock() };
 };
 
 void tst_LunarLine::initTestCase()
 {
-    m_folder.writeClassic();
-    m_view = std::make_unique<quelView>(m_folder.programPath());
+    m_window.folder.writeClassic();
+    m_window.open();
 }
 
 void tst_LunarLine::lineAtFixedDates_data()
@@ -59,12 +60,12 @@ void tst_LunarLine::lineAtFixedDates()
     QFETCH(QString, text);
     QFETCH(int, bytes);
 
-    FixedClock clock(at.constData());
+    m_clock.set(at.constData());
     RecordingDevice device;
     StdoutCapture out;
     {
         QPainter painter(&device);
-        QuelViewAccess(*m_view).drawLunar(painter);
+        QuelViewAccess(m_window.view()).drawLunar(painter);
     }
     QCOMPARE(out.take(), "\nlen:" + QByteArray::number(bytes) + "\n");
     if (text.isEmpty()) {
@@ -78,11 +79,11 @@ void tst_LunarLine::lineAtFixedDates()
 
 void tst_LunarLine::lineHasTheSharedTextStyle()
 {
-    FixedClock clock("2020-05-23 12:00:00");
+    m_clock.set("2020-05-23 12:00:00");
     RecordingDevice device;
     {
         QPainter painter(&device);
-        QuelViewAccess(*m_view).drawLunar(painter);
+        QuelViewAccess(m_window.view()).drawLunar(painter);
     }
     const RecordingDevice::Text& line = device.recorded.texts.at(0);
     QCOMPARE(line.at, QPoint(40, 280));
@@ -105,9 +106,9 @@ void tst_LunarLine::glyphsRender()
     // And the frame shows pixels of the lunar colour in the line's area;
     // a date without a lunar text shows none there.
     const auto litPixels = [this](const char* at) {
-        FixedClock clock(at);
-        m_view->composeFrame();
-        const QImage frame = QuelViewAccess(*m_view).canvas().toImage();
+        m_clock.set(at);
+        m_window.view().composeFrame();
+        const QImage frame = QuelViewAccess(m_window.view()).canvas().toImage();
         int lit = 0;
         for (int y = 280 - 16; y <= 280 + 4; ++y)
             for (int x = 40; x < 230; ++x)

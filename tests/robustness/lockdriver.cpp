@@ -6,7 +6,6 @@
 #include "common/quelviewaccess.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -69,17 +68,6 @@ int slowdownFactor()
 #endif
 }
 
-bool waitForOutput(StdoutCapture& out, const QByteArray& needle, QByteArray* seen, int count, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while ((*seen += out.take()).count(needle) < count) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 namespace {
 double elapsedMs(const QElapsedTimer& timer)
 {
@@ -95,19 +83,19 @@ void verifyLockCycle(quelView& view, StdoutCapture& out, CycleFigures* figures)
 
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(sendSystemMessage("LCDOff"));
+    QVERIFY(sendToChannel("LCDOff"));
     QVERIFY(view.isVisible());
     QVERIFY(access.shown());
     QVERIFY(!access.lcdOn());
     QByteArray seen;
-    QVERIFY2(waitForOutput(out, "\npaint over\n", &seen), "no frame was painted after LCDOff");
+    QVERIFY2(out.waitFor("\npaint over\n", &seen), "no frame was painted after LCDOff");
     figures->raiseMs = elapsedMs(timer);
     QVERIFY2(seen.startsWith("\nLCDOff\n\npaint\n"), seen.left(200).constData());
 
     seen.clear();
-    QVERIFY(sendSystemMessage("LCDOn"));
+    QVERIFY(sendToChannel("LCDOn"));
     QVERIFY(access.lcdOn());
-    QVERIFY2(waitForOutput(out, "\npaint over\n", &seen), "no frame was painted after LCDOn");
+    QVERIFY2(out.waitFor("\npaint over\n", &seen), "no frame was painted after LCDOn");
     QVERIFY2(seen.startsWith("\nLCDOn\n\npaint\n"), seen.left(200).constData());
 
     // repaint() paints at once: each call is one whole frame, composed and
@@ -148,15 +136,4 @@ int countLines(const QByteArray& text, const QByteArray& line)
             ++count;
     }
     return count;
-}
-
-std::unique_ptr<ClassicWindow> openClassicWindow(const QByteArray& config)
-{
-    auto window = std::make_unique<ClassicWindow>();
-    window->folder.writeClassic();
-    if (!config.isEmpty())
-        window->folder.writeConfig(config);
-    window->view = std::make_unique<quelView>(window->folder.programPath());
-    window->out = std::make_unique<StdoutCapture>();
-    return window;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/appfolder.h"
 #include "common/stdoutcapture.h"
 #include "common/systemmessage.h"
 
@@ -10,7 +9,6 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-#include <memory>
 
 // Figures and helpers shared by the robustness tests: memory from
 // /proc/self/status, messages on the system channel, and one lock cycle driven
@@ -32,11 +30,6 @@ bool memoryBoundsApply();
 // Sanitizer builds run several times slower; time bounds are scaled by this.
 int slowdownFactor();
 
-// Reads what `out` captured into *seen until `needle` has appeared `count`
-// times in *seen. False after timeoutMs.
-bool waitForOutput(StdoutCapture& out, const QByteArray& needle, QByteArray* seen, int count = 1,
-                   int timeoutMs = 10000);
-
 struct CycleFigures
 {
     double raiseMs = 0;   // "LCDOff" sent until the first frame is complete
@@ -52,14 +45,3 @@ void verifyLockCycle(quelView& view, StdoutCapture& out, CycleFigures* figures);
 // The number of complete lines equal to `line` in a diagnostic text, where
 // each line is written as "\nTEXT\n" or "TEXT\n".
 int countLines(const QByteArray& text, const QByteArray& line);
-
-// The classic skin in a throw-away program folder, its window, and a capture
-// of the window's lines that starts once the window is constructed.
-struct ClassicWindow
-{
-    AppFolder folder;
-    std::unique_ptr<StdoutCapture> out;
-    std::unique_ptr<quelView> view;
-};
-// `config` replaces the classic config.cfg when it is not empty.
-std::unique_ptr<ClassicWindow> openClassicWindow(const QByteArray& config = QByteArray());

@@ -351,13 +351,14 @@ void tst_BadInput::survive(AppFolder& folder, const std::function<void(QuelViewA
     qint64 constructMs = 0;
     {
         auto out = std::make_unique<StdoutCapture>();
+        const WallClock systemClock;
         std::unique_ptr<quelView> view;
         QElapsedTimer timer;
         timer.start();
         bool hung = false;
         {
             HangGuard guard(folder.path());
-            view = std::make_unique<quelView>(folder.programPath());
+            view = std::make_unique<quelView>(folder.programPath(), systemClock);
             hung = guard.finish();
         }
         constructMs = timer.elapsed();

@@ -2,8 +2,8 @@
 // table, the epoch, the 32-bit rollover, the last years the C library can
 // break down and times it cannot; and a clock that jumps backwards while the
 // lock screen ticks.
-#include "common/appfolder.h"
 #include "common/fixedclock.h"
+#include "common/lockwindowfixture.h"
 #include "common/recordingdevice.h"
 #include "common/stdoutcapture.h"
 #include "lockdriver.h"
@@ -26,9 +26,6 @@ private slots:
     void framesAtTheEdges();
     void clockJumpsBackward_data();
     void clockJumpsBackward();
-
-private:
-    static std::unique_ptr<ClassicWindow> open() { return openClassicWindow(); }
 };
 
 namespace {
@@ -113,8 +110,9 @@ void tst_ClockRange::framesAtTheEdges()
     QFETCH(bool, hasLunar);
 
     FixedClock clock{ time_t(at) };
-    auto window = open();
-    const Texts texts = recordTexts(*window->view);
+    LockWindowFixture window(clock.clock());
+    window.openClassic();
+    const Texts texts = recordTexts(window.view());
     QCOMPARE(texts.time, time);
     QCOMPARE(texts.date, date);
     QCOMPARE(!texts.lunar.isEmpty(), hasLunar);
@@ -122,12 +120,12 @@ void tst_ClockRange::framesAtTheEdges()
     // Whole frames through the real window, and the lunar line's length with
     // each: empty where there is no data.
     CycleFigures figures;
-    verifyLockCycle(*window->view, *window->out, &figures);
+    verifyLockCycle(window.view(), window.out(), &figures);
     if (QTest::currentTestFailed())
         return;
-    window->out->take();
-    window->view->composeFrame();
-    const QList<int> lengths = lunarLengths(window->out->take());
+    window.out().take();
+    window.view().composeFrame();
+    const QList<int> lengths = lunarLengths(window.out().take());
     QCOMPARE(lengths.size(), 1);
     QCOMPARE(lengths[0] > 0, hasLunar);
     if (hasLunar)
@@ -161,26 +159,27 @@ void tst_ClockRange::clockJumpsBackward()
 
     const time_t start = FixedClock::utcSeconds(from.constData());
     FixedClock clock{ start };
-    auto window = open();
-    QuelViewAccess access(*window->view);
+    LockWindowFixture window(clock.clock());
+    window.openClassic();
+    QuelViewAccess access(window.view());
 
-    QVERIFY(sendSystemMessage("LCDOff"));
-    QVERIFY(sendSystemMessage("LCDOn"));
+    QVERIFY(sendToChannel("LCDOff"));
+    QVERIFY(sendToChannel("LCDOn"));
     QByteArray seen;
-    QVERIFY(waitForOutput(*window->out, "\npaint over\n", &seen));
-    QCOMPARE(recordTexts(*window->view).date, dateBefore);
+    QVERIFY(window.out().waitFor("\npaint over\n", &seen));
+    QCOMPARE(recordTexts(window.view()).date, dateBefore);
 
-    FixedClock::set(start + time_t(jump));
+    clock.set(start + time_t(jump));
     // The window's one-second ticks go on and paint the new date.
     seen.clear();
-    QVERIFY2(waitForOutput(*window->out, "\npaint over\n", &seen, 2, 3000 * slowdownFactor()),
+    QVERIFY2(window.out().waitFor("\npaint over\n", &seen, 2, 3000 * slowdownFactor()),
              "the ticks stopped after the clock jumped");
     QCOMPARE(countLines(seen, "paint"), countLines(seen, "paint over"));
-    QCOMPARE(recordTexts(*window->view).date, dateAfter);
+    QCOMPARE(recordTexts(window.view()).date, dateAfter);
     const QList<int> lengths = lunarLengths(seen);
     QVERIFY(!lengths.isEmpty());
     QCOMPARE(lengths.last() > 0, lunarAfter);
-    QVERIFY(window->view->isVisible());
+    QVERIFY(window.view().isVisible());
     QVERIFY(access.shown());
 }
 

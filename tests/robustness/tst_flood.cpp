@@ -2,7 +2,7 @@
 // 10,000 key presses. Every message and key is written out once, in order;
 // the state afterwards is what the last ones say; the window then still
 // raises and paints in time, and memory stays bounded.
-#include "common/appfolder.h"
+#include "common/lockwindowfixture.h"
 #include "common/stdoutcapture.h"
 #include "lockdriver.h"
 
@@ -87,9 +87,11 @@ private slots:
     void keyBurst();
 
 private:
-    static std::unique_ptr<ClassicWindow> open()
+    static std::unique_ptr<LockWindowFixture> open()
     {
-        return openClassicWindow("[General]\nSkin=classic\nTimeOut=" + QByteArray::number(TimeOut) + "\n");
+        auto window = std::make_unique<LockWindowFixture>();
+        window->openClassic("[General]\nSkin=classic\nTimeOut=" + QByteArray::number(TimeOut) + "\n");
+        return window;
     }
 };
 
@@ -99,7 +101,7 @@ void tst_Flood::initTestCase()
     // Fonts and caches: a first frame takes them out of the figures.
     auto window = open();
     CycleFigures figures;
-    verifyLockCycle(*window->view, *window->out, &figures);
+    verifyLockCycle(window->view(), window->out(), &figures);
 }
 
 void tst_Flood::messageBurst_data()
@@ -148,7 +150,7 @@ void tst_Flood::messageBurst()
     QFETCH(QList<Message>, messages);
 
     auto window = open();
-    QuelViewAccess access(*window->view);
+    QuelViewAccess access(window->view());
 
     QByteArray listing;
     QByteArrayList expected;
@@ -187,7 +189,7 @@ void tst_Flood::messageBurst()
     qint64 sentMs = -1;
     while (eventLines(out).size() < expected.size() && !deadline.hasExpired()) {
         QTest::qWait(20);
-        out += window->out->take();
+        out += window->out().take();
         if (sentMs < 0 && sender.state() == QProcess::NotRunning)
             sentMs = timer.elapsed();
     }
@@ -203,7 +205,7 @@ void tst_Flood::messageBurst()
     QCOMPARE(sender.readAllStandardOutput().trimmed(), QByteArray::number(messages.size()));
     // Anything late or doubled would show up now.
     QTest::qWait(200);
-    out += window->out->take();
+    out += window->out().take();
     const int frames = countLines(out, "paint over");
     QCOMPARE(countLines(out, "paint"), frames);
     {
@@ -220,15 +222,15 @@ void tst_Flood::messageBurst()
 
     QCOMPARE(access.lcdOn(), lcdOn);
     QCOMPARE(access.shown(), shown);
-    QCOMPARE(window->view->isVisible(), shown);
+    QCOMPARE(window->view().isVisible(), shown);
     QCOMPARE(access.unlockArmed(), false);
     if (memoryBoundsApply())
         QVERIFY2(residentGrowth < BurstResidentBoundKb, "resident memory grew during the burst");
 
     // Still a working lock screen.
-    unlock(*window->view);
+    unlock(window->view());
     CycleFigures figures;
-    verifyLockCycle(*window->view, *window->out, &figures);
+    verifyLockCycle(window->view(), window->out(), &figures);
     QVERIFY2(figures.raiseMs < RaiseBoundMs * slowdownFactor(), "raising took too long after the burst");
 }
 
@@ -253,15 +255,15 @@ void tst_Flood::keyBurst()
     QFETCH(int, processEvery);
 
     auto window = open();
-    quelView& view = *window->view;
+    quelView& view = window->view();
     QuelViewAccess access(view);
-    QVERIFY(sendSystemMessage("LCDOff"));
+    QVERIFY(sendToChannel("LCDOff"));
     if (displayOn)
-        QVERIFY(sendSystemMessage("LCDOn"));
+        QVERIFY(sendToChannel("LCDOn"));
     QByteArray seen;
-    QVERIFY(waitForOutput(*window->out, "\npaint over\n", &seen));
+    QVERIFY(window->out().waitFor("\npaint over\n", &seen));
     QTest::qWait(50);
-    window->out->take();
+    window->out().take();
 
     // Everything the test needs is made before the burst: test data
     // allocated between the time-outs would keep their freed memory from
@@ -306,10 +308,10 @@ void tst_Flood::keyBurst()
     // Responsive while the time-outs are pending: "LCDOff" raises a hidden
     // window, "LCDOn" repaints a raised one; a frame follows at once.
     timer.restart();
-    QVERIFY(sendSystemMessage("LCDOff"));
-    QVERIFY(sendSystemMessage("LCDOn"));
+    QVERIFY(sendToChannel("LCDOff"));
+    QVERIFY(sendToChannel("LCDOn"));
     seen.clear();
-    QVERIFY2(waitForOutput(*window->out, "\npaint over\n", &seen), "no frame after LCDOff and LCDOn");
+    QVERIFY2(window->out().waitFor("\npaint over\n", &seen), "no frame after LCDOff and LCDOn");
     const qint64 raiseMs = timer.elapsed();
     QVERIFY(view.isVisible());
 
@@ -332,7 +334,7 @@ void tst_Flood::keyBurst()
         longestPassMs = qMax(longestPassMs, pass.elapsed());
         QTest::qSleep(1);
     }
-    const QByteArray out = seen + window->out->take();
+    const QByteArray out = seen + window->out().take();
     releaseFreeHeap();
     const qint64 retainedKb = statusKb("VmRSS") - residentBefore;
 
@@ -356,7 +358,7 @@ void tst_Flood::keyBurst()
     // Then a whole working cycle, from the unlocked state.
     unlock(view);
     CycleFigures figures;
-    verifyLockCycle(view, *window->out, &figures);
+    verifyLockCycle(view, window->out(), &figures);
 }
 
 LOCKAPP_TEST_MAIN_LOG_TO_STDERR(tst_Flood)

@@ -1,5 +1,6 @@
 #include "common/appfolder.h"
 #include "common/fixedclock.h"
+#include "common/lockwindowfixture.h"
 #include "common/quelviewaccess.h"
 #include "harness/largepng.h"
 
@@ -172,16 +173,16 @@ void tst_ImageDecoding::hugeImagesShowTheirVisiblePart()
     QFETCH(QSize, size);
     QFETCH(bool, interlaced);
 
-    AppFolder folder;
-    folder.writeClassic();
-    const QString path = folder.path() + QStringLiteral("/skin/classic/") + file;
+    FixedClock clock("2026-03-07 09:41:27");
+    LockWindowFixture window(clock.clock());
+    window.folder.writeClassic();
+    const QString path = window.folder.path() + QStringLiteral("/skin/classic/") + file;
     QVERIFY(QFile::remove(path));
     QVERIFY(LargePng::write(path, size.width(), size.height(), interlaced));
 
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scope(sink);
-    FixedClock clock("2026-03-07 09:41:27");
-    quelView view(folder.programPath());
+    quelView& view = window.open();
     QuelViewAccess access(view);
     QVERIFY2(!sink.warnings.contains("left out"), sink.warnings.constData());
     QCOMPARE(access.background().size(), QSize(240, 320));
@@ -238,12 +239,12 @@ void tst_ImageDecoding::textSizesBeyondTheLargestDrawAtIt()
 
     // The time drawn by the window's own layer onto a black screen.
     auto drawnTime = [](int dcSize) {
-        AppFolder folder;
-        folder.writeClassic();
-        folder.writeSkin(QStringLiteral("classic"),
-                         AppFolder::classicSkin().replace("DCSize=20", "DCSize=" + QByteArray::number(dcSize)));
         FixedClock clock("2026-03-07 09:41:27");
-        quelView view(folder.programPath());
+        LockWindowFixture window(clock.clock());
+        window.folder.writeClassic();
+        window.folder.writeSkin(QStringLiteral("classic"),
+                                AppFolder::classicSkin().replace("DCSize=20", "DCSize=" + QByteArray::number(dcSize)));
+        quelView& view = window.open();
         QuelViewAccess access(view);
         QImage screen(240, 320, QImage::Format_RGB32);
         screen.fill(Qt::black);  // the classic time is white

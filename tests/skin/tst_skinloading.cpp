@@ -1,4 +1,5 @@
 #include "common/appfolder.h"
+#include "common/lockwindowfixture.h"
 
 #include "app/quelview.h"
 #include "common/quelviewaccess.h"
@@ -32,21 +33,24 @@ private slots:
 };
 
 namespace {
+// A window started by a program path of the case's choosing; these cases
+// look at what it loaded, not at the time.
 std::unique_ptr<quelView> openWindow(const QString& programPath)
 {
-    return std::make_unique<quelView>(programPath);
+    static const WallClock systemClock;
+    return std::make_unique<quelView>(programPath, systemClock);
 }
 } // namespace
 
 void tst_SkinLoading::classicSkinIsReadWhole()
 {
-    AppFolder folder;
-    folder.writeClassic();
-    auto view = openWindow(folder.programPath());
-    QuelViewAccess access(*view);
+    LockWindowFixture window;
+    window.folder.writeClassic();
+    quelView& view = window.open();
+    QuelViewAccess access(view);
 
-    QCOMPARE(access.appDir(), folder.path() + "/");
-    QCOMPARE(access.skinDir(), folder.path() + "/skin/classic/");
+    QCOMPARE(access.appDir(), window.folder.path() + "/");
+    QCOMPARE(access.skinDir(), window.folder.path() + "/skin/classic/");
     const SkinSettings& s = access.settings();
     QCOMPARE(s.timeOut, 3000);
     QCOMPARE(s.background, QStringLiteral("back.png"));
@@ -87,19 +91,19 @@ void tst_SkinLoading::classicSkinIsReadWhole()
     QCOMPARE(access.cap().size(), QSize(21, 21));
     QCOMPARE(access.clockCorner(), QPoint(45, 30));
     QCOMPARE(access.clockCentre(), QPoint(120, 105));
-    QVERIFY(!view->isVisible());
-    QCOMPARE(view->objectName(), QStringLiteral("quelView"));
-    QCOMPARE(QByteArray(view->metaObject()->className()), QByteArray("quelView"));
-    QCOMPARE(QByteArray(view->className()), QByteArray("quelView"));
+    QVERIFY(!view.isVisible());
+    QCOMPARE(view.objectName(), QStringLiteral("quelView"));
+    QCOMPARE(QByteArray(view.metaObject()->className()), QByteArray("quelView"));
+    QCOMPARE(QByteArray(view.className()), QByteArray("quelView"));
 }
 
 void tst_SkinLoading::missingSettingsFileGivesDefaults()
 {
-    AppFolder folder;
-    auto view = openWindow(folder.programPath());
-    QuelViewAccess access(*view);
+    LockWindowFixture window;
+    quelView& view = window.open();
+    QuelViewAccess access(view);
 
-    QCOMPARE(access.skinDir(), folder.path() + "/skin//");
+    QCOMPARE(access.skinDir(), window.folder.path() + "/skin//");
     const SkinSettings& s = access.settings();
     QCOMPARE(s.timeOut, -1);
     QVERIFY(s.background.isNull());
@@ -131,14 +135,14 @@ void tst_SkinLoading::emptyAppDirReadsWorkingDirectory()
 
 void tst_SkinLoading::valuesAreStoredUnchecked()
 {
-    AppFolder folder;
-    folder.writeConfig("[General]\nSkin=odd\nTimeOut=0\nBACKGROUND=back.png\n");
-    folder.writeSkin(QStringLiteral("odd"),
-                     "[Analog]\nSecColor=0xFF0000\nMinColor=red\nHourWidth=0\n"
-                     "[Digital]\nDCX=-50\n[Notify]\nNotifyWord0=Press OK; then *, 100% sure\n");
-    folder.writeImage(QStringLiteral("skin/odd/back.png"), QSize(240, 320));
-    auto view = openWindow(folder.programPath());
-    QuelViewAccess access(*view);
+    LockWindowFixture window;
+    window.folder.writeConfig("[General]\nSkin=odd\nTimeOut=0\nBACKGROUND=back.png\n");
+    window.folder.writeSkin(QStringLiteral("odd"),
+                            "[Analog]\nSecColor=0xFF0000\nMinColor=red\nHourWidth=0\n"
+                            "[Digital]\nDCX=-50\n[Notify]\nNotifyWord0=Press OK; then *, 100% sure\n");
+    window.folder.writeImage(QStringLiteral("skin/odd/back.png"), QSize(240, 320));
+    quelView& view = window.open();
+    QuelViewAccess access(view);
     const SkinSettings& s = access.settings();
 
     QCOMPARE(s.timeOut, 0);
@@ -154,14 +158,14 @@ void tst_SkinLoading::valuesAreStoredUnchecked()
 
 void tst_SkinLoading::missingKeyTakesItsDefaultAlone()
 {
-    AppFolder folder;
-    folder.writeConfig("[General]\nSkin=classic\n");
+    LockWindowFixture window;
+    window.folder.writeConfig("[General]\nSkin=classic\n");
     QByteArray skin = AppFolder::classicSkin();
     skin.replace("HourHeight=40\n", "");
     skin.replace("[Date]\n", "[date]\n");
-    folder.writeSkin(QStringLiteral("classic"), skin);
-    auto view = openWindow(folder.programPath());
-    const SkinSettings& s = QuelViewAccess(*view).settings();
+    window.folder.writeSkin(QStringLiteral("classic"), skin);
+    quelView& view = window.open();
+    const SkinSettings& s = QuelViewAccess(view).settings();
 
     QCOMPARE(s.timeOut, -1);
     QCOMPARE(s.hourHeight, -1);
@@ -202,14 +206,14 @@ void tst_SkinLoading::clockPlacement()
     QFETCH(QPoint, corner);
     QFETCH(QPoint, centre);
 
-    AppFolder folder;
-    folder.writeConfig("[General]\nSkin=s\n");
-    folder.writeSkin(QStringLiteral("s"), "[Analog]\nClockImage=face.png\nClockLeft=" + clockLeft.toUtf8()
-                     + "\nClockTop=" + clockTop.toUtf8() + "\n");
+    LockWindowFixture window;
+    window.folder.writeConfig("[General]\nSkin=s\n");
+    window.folder.writeSkin(QStringLiteral("s"), "[Analog]\nClockImage=face.png\nClockLeft=" + clockLeft.toUtf8()
+                                                 + "\nClockTop=" + clockTop.toUtf8() + "\n");
     if (!face.isEmpty())
-        folder.writeImage(QStringLiteral("skin/s/face.png"), face);
-    auto view = openWindow(folder.programPath());
-    QuelViewAccess access(*view);
+        window.folder.writeImage(QStringLiteral("skin/s/face.png"), face);
+    quelView& view = window.open();
+    QuelViewAccess access(view);
 
     QCOMPARE(access.faceSize(), face.isEmpty() ? QSize(0, 0) : face);
     QCOMPARE(access.clockCorner(), corner);
@@ -234,28 +238,28 @@ void tst_SkinLoading::imagesAreRecognisedFromContents()
     QFETCH(QString, kind);
     QFETCH(QSize, loaded);
 
-    AppFolder folder;
-    folder.writeConfig("[General]\nSkin=s\n");
-    folder.writeSkin(QStringLiteral("s"), "[General]\nBACKGROUND=bg.jpg\n[Analog]\nClockImage=face.png\n"
-                                          "ClockLeft=center\nClockTop=center\n");
-    folder.writeImage(QStringLiteral("skin/s/face.png"), QSize(100, 100));
+    LockWindowFixture window;
+    window.folder.writeConfig("[General]\nSkin=s\n");
+    window.folder.writeSkin(QStringLiteral("s"), "[General]\nBACKGROUND=bg.jpg\n[Analog]\nClockImage=face.png\n"
+                                                 "ClockLeft=center\nClockTop=center\n");
+    window.folder.writeImage(QStringLiteral("skin/s/face.png"), QSize(100, 100));
     const QString bg = QStringLiteral("skin/s/bg.jpg");
     if (kind == "png-as-jpg") {
-        folder.writeImage(bg, QSize(30, 40));
+        window.folder.writeImage(bg, QSize(30, 40));
     } else if (kind == "text") {
-        folder.writeFile(bg, "this is not an image\n");
+        window.folder.writeFile(bg, "this is not an image\n");
     } else if (kind == "empty") {
-        folder.writeFile(bg, QByteArray());
+        window.folder.writeFile(bg, QByteArray());
     } else if (kind == "truncated") {
-        folder.writeImage(bg, QSize(30, 40));
-        QFile file(folder.path() + "/" + bg);
+        window.folder.writeImage(bg, QSize(30, 40));
+        QFile file(window.folder.path() + "/" + bg);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.resize(40));
     } else if (kind == "folder") {
-        QVERIFY(QDir(folder.path()).mkpath(bg));
+        QVERIFY(QDir(window.folder.path()).mkpath(bg));
     }
-    auto view = openWindow(folder.programPath());
-    QuelViewAccess access(*view);
+    quelView& view = window.open();
+    QuelViewAccess access(view);
 
     QCOMPARE(access.background().size(), loaded);
     // The background never moves the clock.

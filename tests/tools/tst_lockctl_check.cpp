@@ -238,25 +238,22 @@ void TestLockctlCheck::brokenSkins_data()
         "background in a subfolder", {}, "no problems");
 
     // Names the lock screen never reads: the real key is then missing.
-    row("key case slip", Config, classicWith({ { "Clockcenter=", "ClockCenter=" } }), "",
-        { s + "3: error: Clockcenter is missing: there is no centre cap",
-          s + "5: warning: unknown key \"ClockCenter\" in [Analog]; did you mean \"Clockcenter\"?" },
-        "1 error, 1 warning");
-    row("BACKGROUND case slip", Config, classicWith({ { "BACKGROUND=", "Background=" } }), "",
+    row("key names slipped", Config,
+        classicWith({ { "Clockcenter=", "ClockCenter=" }, { "BACKGROUND=", "Background=" },
+                      { "HourHeight=", "HourHieght=" }, { "DCColor=", "DCColour=" } }),
+        "",
         { s + "1: error: BACKGROUND is missing: no frame is drawn at all",
-          s + "2: warning: unknown key \"Background\" in [General]; did you mean \"BACKGROUND\"?" },
-        "1 error, 1 warning");
+          s + "2: warning: unknown key \"Background\" in [General]; did you mean \"BACKGROUND\"?",
+          s + "3: error: Clockcenter is missing: there is no centre cap",
+          s + "3: error: HourHeight is missing: the hour hand becomes a 1-pixel stub",
+          s + "5: warning: unknown key \"ClockCenter\" in [Analog]; did you mean \"Clockcenter\"?",
+          s + "9: warning: unknown key \"HourHieght\" in [Analog]; did you mean \"HourHeight\"?",
+          s + "17: error: DCColor is missing: the digital time is drawn black",
+          s + "21: warning: unknown key \"DCColour\" in [Digital]; did you mean \"DCColor\"?" },
+        "4 errors, 4 warnings");
     row("group case slip", Config, classicWith({ { "[Digital]\n", "[digital]\n" } }), "",
         { s + "1: error: group [Digital] is missing, so DCX, DCY, DCSize and DCColor take their defaults",
           s + "17: warning: unknown group \"[digital]\" (its keys are ignored); did you mean \"[Digital]\"?" },
-        "1 error, 1 warning");
-    row("letters swapped", Config, classicWith({ { "HourHeight=", "HourHieght=" } }), "",
-        { s + "3: error: HourHeight is missing: the hour hand becomes a 1-pixel stub",
-          s + "9: warning: unknown key \"HourHieght\" in [Analog]; did you mean \"HourHeight\"?" },
-        "1 error, 1 warning");
-    row("British spelling", Config, classicWith({ { "DCColor=", "DCColour=" } }), "",
-        { s + "17: error: DCColor is missing: the digital time is drawn black",
-          s + "21: warning: unknown key \"DCColour\" in [Digital]; did you mean \"DCColor\"?" },
         "1 error, 1 warning");
     row("key in another group", Config,
         classicWith({ { "ClockImage=face.png\n", "" }, { "BACKGROUND=back.png\n", "BACKGROUND=back.png\nClockImage=face.png\n" } }),
@@ -306,51 +303,50 @@ void TestLockctlCheck::brokenSkins_data()
         "1 warning");
 
     // Colours: decimal 0..16777215, with the decimal form of what was meant.
-    row("hex colour", Config, classicWith({ { "SecColor=16711680", "SecColor=0xFF0000" } }), "",
-        { s + "6: error: SecColor=0xFF0000 is not a decimal colour and draws black; write 16711680" }, "1 error");
-    row("#RRGGBB colour", Config, classicWith({ { "MinColor=16777215", "MinColor=#00ff00" } }), "",
-        { s + "7: error: MinColor=#00ff00 is not a decimal colour and draws black; write 65280" }, "1 error");
-    row("#RGB colour", Config, classicWith({ { "MinColor=16777215", "MinColor=#f00" } }), "",
-        { s + "7: error: MinColor=#f00 is not a decimal colour and draws black; write 16711680" }, "1 error");
-    row("colour name", Config, classicWith({ { "HourColor=16777215", "HourColor=Steelblue" } }), "",
-        { s + "8: error: HourColor=Steelblue is not a decimal colour and draws black; write 4620980" }, "1 error");
-    row("black by name", Config, classicWith({ { "HourColor=16777215", "HourColor=black" } }), "",
-        { s + "8: warning: HourColor=black is not a decimal colour; it draws black as meant, but write 0" }, "1 warning");
-    row("colour above range", Config, classicWith({ { "DCColor=16777215", "DCColor=16777216" } }), "",
-        { s + "21: error: DCColor=16777216 is outside 0 to 16777215 and draws black" }, "1 error");
-    row("negative colour", Config, classicWith({ { "DCColor=16777215", "DCColor=-16711681" } }), "",
-        { s + "21: error: DCColor=-16711681 is outside 0 to 16777215 and draws as 65535" }, "1 error");
-    row("seven hex digits", Config, classicWith({ { "DateColor=12632256", "DateColor=0x1000000" } }), "",
-        { s + "26: error: DateColor=0x1000000 is not a decimal colour and draws black; write 65536 x red + 256 x green + "
-              "blue in decimal, e.g. 16711680 for red" },
-        "1 error");
-    row("empty colour", Config, classicWith({ { "LunarColor=12632256", "LunarColor=" } }), "",
-        { s + "31: error: LunarColor is empty: the lunar date is drawn black" }, "1 error");
+    row("colours not in decimal", Config,
+        classicWith({ { "SecColor=16711680", "SecColor=0xFF0000" }, { "MinColor=16777215", "MinColor=#00ff00" },
+                      { "HourColor=16777215", "HourColor=Steelblue" }, { "DCColor=16777215", "DCColor=16777216" },
+                      { "DateColor=12632256", "DateColor=0x1000000" }, { "LunarColor=12632256", "LunarColor=" } }),
+        "",
+        { s + "6: error: SecColor=0xFF0000 is not a decimal colour and draws black; write 16711680",
+          s + "7: error: MinColor=#00ff00 is not a decimal colour and draws black; write 65280",
+          s + "8: error: HourColor=Steelblue is not a decimal colour and draws black; write 4620980",
+          s + "21: error: DCColor=16777216 is outside 0 to 16777215 and draws black",
+          s + "26: error: DateColor=0x1000000 is not a decimal colour and draws black; write 65536 x red + 256 x green + "
+              "blue in decimal, e.g. 16711680 for red",
+          s + "31: error: LunarColor is empty: the lunar date is drawn black" },
+        "6 errors");
+    row("colours drawn other than written", Config,
+        classicWith({ { "MinColor=16777215", "MinColor=#f00" }, { "HourColor=16777215", "HourColor=black" },
+                      { "DCColor=16777215", "DCColor=-16711681" } }),
+        "",
+        { s + "7: error: MinColor=#f00 is not a decimal colour and draws black; write 16711680",
+          s + "8: warning: HourColor=black is not a decimal colour; it draws black as meant, but write 0",
+          s + "21: error: DCColor=-16711681 is outside 0 to 16777215 and draws as 65535" },
+        "2 errors, 1 warning");
 
     // Integers by the reader's rule, and their ranges.
-    row("letter O for zero", Config, classicWith({ { "HourHeight=40", "HourHeight=4O" } }), "",
+    row("not integers", Config,
+        classicWith({ { "HourHeight=40", "HourHeight=4O" }, { "DCY=235", "DCY=4294967531" },
+                      { "DateSize=14", "DateSize=" } }),
+        "",
         { s + "9: error: HourHeight=4O is not an integer (an optional sign and decimal digits within 32 bits), so -1 is "
-              "used: the hour hand becomes a 1-pixel stub" },
-        "1 error");
-    row("beyond 32 bits", Config, classicWith({ { "DCY=235", "DCY=4294967531" } }), "",
-        { s + "19: error: DCY=4294967531 is not an integer (an optional sign and decimal digits within 32 bits), so -1 "
-              "is used: the digital time's baseline is at y = -1, above the screen" },
-        "1 error");
-    row("empty integer", Config, classicWith({ { "DateSize=14", "DateSize=" } }), "",
-        { s + "25: error: DateSize is empty, so -1 is used: the date is drawn in the toolkit's default size" },
-        "1 error");
-    row("zero length", Config, classicWith({ { "HourHeight=40", "HourHeight=0" } }), "",
-        { s + "9: error: HourHeight=0: a hand length must be 1 or more; the hour hand shows as a dot" }, "1 error");
-    row("negative length", Config, classicWith({ { "MinHeight=60", "MinHeight=-60" } }), "",
-        { s + "10: error: MinHeight=-60: a hand length must be 1 or more; the minute hand points away from the time it "
-              "shows" },
-        "1 error");
-    row("zero width", Config, classicWith({ { "SecWidth=1", "SecWidth=0" } }), "",
-        { s + "14: warning: SecWidth=0: the second hand is drawn 1 pixel wide; write 1 if that is meant" }, "1 warning");
-    row("hand wider than the toolkit draws", Config, classicWith({ { "MinWidth=3", "MinWidth=40000" } }), "",
-        { s + "13: warning: MinWidth=40000: the toolkit draws no pen wider than 32767 pixels, so the minute hand is "
-              "drawn 32767 pixels wide" },
-        "1 warning");
+              "used: the hour hand becomes a 1-pixel stub",
+          s + "19: error: DCY=4294967531 is not an integer (an optional sign and decimal digits within 32 bits), so -1 "
+              "is used: the digital time's baseline is at y = -1, above the screen",
+          s + "25: error: DateSize is empty, so -1 is used: the date is drawn in the toolkit's default size" },
+        "3 errors");
+    row("hand lengths and widths", Config,
+        classicWith({ { "HourHeight=40", "HourHeight=0" }, { "MinHeight=60", "MinHeight=-60" },
+                      { "MinWidth=3", "MinWidth=40000" }, { "SecWidth=1", "SecWidth=0" } }),
+        "",
+        { s + "9: error: HourHeight=0: a hand length must be 1 or more; the hour hand shows as a dot",
+          s + "10: error: MinHeight=-60: a hand length must be 1 or more; the minute hand points away from the time it "
+              "shows",
+          s + "13: warning: MinWidth=40000: the toolkit draws no pen wider than 32767 pixels, so the minute hand is "
+              "drawn 32767 pixels wide",
+          s + "14: warning: SecWidth=0: the second hand is drawn 1 pixel wide; write 1 if that is meant" },
+        "2 errors, 2 warnings");
     row("hand length at the limit of int", Config, classicWith({ { "HourHeight=40", "HourHeight=-2147483648" } }), "",
         { s + "9: error: HourHeight=-2147483648: a hand length must be 1 or more; the hour hand points away from the "
               "time it shows" },
@@ -360,7 +356,6 @@ void TestLockctlCheck::brokenSkins_data()
               "size" },
         "1 error");
     // Beyond 200 points the glyphs outgrow the screen, then vanish, then turn to boxes.
-    row("largest size", Config, classicWith({ { "DCSize=20", "DCSize=200" } }), "", {}, "no problems");
     row("sizes beyond the largest", Config,
         classicWith({ { "DCSize=20", "DCSize=201" }, { "DateSize=14", "DateSize=40000" },
                       { "LunarSize=14", "LunarSize=2147483647" }, { "NotifySize=12", "NotifySize=40000" } }),
@@ -376,48 +371,49 @@ void TestLockctlCheck::brokenSkins_data()
         "4 errors");
 
     // Text baselines: the left end must lie on the screen.
-    row("x on the last column", Config, classicWith({ { "DCX=70", "DCX=239" } }), "", {}, "no problems");
-    row("x past the right edge", Config, classicWith({ { "DCX=70", "DCX=240" } }), "",
-        { s + "18: error: DCX=240 starts the digital time off the 240-pixel-wide screen (x from 0 to 239)" }, "1 error");
-    row("x past the left edge", Config, classicWith({ { "DateX=75", "DateX=-5" } }), "",
-        { s + "23: error: DateX=-5 starts the date off the 240-pixel-wide screen (x from 0 to 239)" }, "1 error");
-    row("baseline at the top", Config, classicWith({ { "LunarY=280", "LunarY=0" } }), "",
-        { s + "29: error: LunarY=0 puts the baseline of the lunar date off the 320-pixel-high screen (y from 1 to 320)" },
-        "1 error");
-    row("baseline on the bottom edge", Config, classicWith({ { "NotifyY=305", "NotifyY=320" } }), "", {},
-        "no problems");
-    row("baseline below the screen", Config, classicWith({ { "NotifyY=305", "NotifyY=321" } }), "",
-        { s + "34: error: NotifyY=321 puts the baseline of the hint off the 320-pixel-high screen (y from 1 to 320)" },
-        "1 error");
+    row("text at the last column and row, at the largest size", Config,
+        classicWith({ { "DCX=70", "DCX=239" }, { "DCSize=20", "DCSize=200" }, { "NotifyY=305", "NotifyY=320" } }), "",
+        {}, "no problems");
+    row("text off the screen", Config,
+        classicWith({ { "DCX=70", "DCX=240" }, { "DateX=75", "DateX=-5" }, { "LunarY=280", "LunarY=0" },
+                      { "NotifyY=305", "NotifyY=321" } }),
+        "",
+        { s + "18: error: DCX=240 starts the digital time off the 240-pixel-wide screen (x from 0 to 239)",
+          s + "23: error: DateX=-5 starts the date off the 240-pixel-wide screen (x from 0 to 239)",
+          s + "29: error: LunarY=0 puts the baseline of the lunar date off the 320-pixel-high screen (y from 1 to 320)",
+          s + "34: error: NotifyY=321 puts the baseline of the hint off the 320-pixel-high screen (y from 1 to 320)" },
+        "4 errors");
 
     // The clock face, placed with the face image's real size (150 x 150).
-    row("keyword in capitals", Config, classicWith({ { "ClockLeft=center", "ClockLeft=Right" } }), "",
+    row("placement keyword slips", Config,
+        classicWith({ { "ClockLeft=center", "ClockLeft=Right" }, { "ClockTop=30", "ClockTop=centre" } }), "",
         { s + "15: error: ClockLeft=Right is no keyword (left, right, center) and no integer, so the clock face is "
-              "placed at x = 0; did you mean \"right\"?" },
-        "1 error");
-    row("British centre", Config, classicWith({ { "ClockTop=30", "ClockTop=centre" } }), "",
-        { s + "16: error: ClockTop=centre is no keyword (top, bottom, center) and no integer, so the clock face is "
+              "placed at x = 0; did you mean \"right\"?",
+          s + "16: error: ClockTop=centre is no keyword (top, bottom, center) and no integer, so the clock face is "
               "placed at y = 0; did you mean \"center\"?" },
-        "1 error");
-    row("keyword of the other axis", Config, classicWith({ { "ClockTop=30", "ClockTop=left" } }), "",
-        { s + "16: error: ClockTop=left is no keyword (top, bottom, center) and no integer, so the clock face is placed "
+        "2 errors");
+    row("placement empty or of the other axis", Config,
+        classicWith({ { "ClockLeft=center", "ClockLeft=" }, { "ClockTop=30", "ClockTop=left" } }), "",
+        { s + "15: error: ClockLeft is empty, so the clock face is placed at x = 0",
+          s + "16: error: ClockTop=left is no keyword (top, bottom, center) and no integer, so the clock face is placed "
               "at y = 0; \"left\" is a keyword of ClockLeft" },
-        "1 error");
-    row("empty placement", Config, classicWith({ { "ClockLeft=center", "ClockLeft=" } }), "",
-        { s + "15: error: ClockLeft is empty, so the clock face is placed at x = 0" }, "1 error");
+        "2 errors");
     row("right and bottom", Config,
         classicWith({ { "ClockLeft=center", "ClockLeft=right" }, { "ClockTop=30", "ClockTop=bottom" } }), "", {},
         "no problems");
-    row("face past the right edge", Config, classicWith({ { "ClockLeft=center", "ClockLeft=100" } }), "",
+    // The centre's last place on the screen: the face may reach past the edges.
+    row("face past the edges", Config,
+        classicWith({ { "ClockLeft=center", "ClockLeft=100" }, { "ClockTop=30", "ClockTop=-75" } }), "",
         { s + "15: warning: ClockLeft=100 puts the clock face at x = 100 to 249, past the right edge of the "
-              "240-pixel-wide screen" },
-        "1 warning");
-    row("centre on the top row", Config, classicWith({ { "ClockTop=30", "ClockTop=-75" } }), "",
-        { s + "16: warning: ClockTop=-75 puts the clock face at y = -75 to 74, past the top edge of the 320-pixel-high "
+              "240-pixel-wide screen",
+          s + "16: warning: ClockTop=-75 puts the clock face at y = -75 to 74, past the top edge of the 320-pixel-high "
               "screen" },
-        "1 warning");
-    row("centre above the screen", Config, classicWith({ { "ClockTop=30", "ClockTop=-76" } }), "",
-        { s + "16: error: ClockTop=-76 puts the clock centre at y = -1, off the 320-pixel-high screen" }, "1 error");
+        "2 warnings");
+    row("centre off the screen", Config,
+        classicWith({ { "ClockLeft=center", "ClockLeft=165" }, { "ClockTop=30", "ClockTop=-76" } }), "",
+        { s + "15: error: ClockLeft=165 puts the clock centre at x = 240, off the 240-pixel-wide screen",
+          s + "16: error: ClockTop=-76 puts the clock centre at y = -1, off the 320-pixel-high screen" },
+        "2 errors");
     row("face at the limit of int", Config, classicWith({ { "ClockLeft=center", "ClockLeft=2147483647" } }), "",
         { s + "15: error: ClockLeft=2147483647 puts the clock centre at x = 16777216, off the 240-pixel-wide screen" },
         "1 error");
@@ -437,14 +433,12 @@ void TestLockctlCheck::brokenSkins_data()
         "2 errors");
 
     // Images, read as the lock screen reads them.
-    row("image name case slip", Config, classicWith({ { "=back.png", "=Back.png" } }), "",
+    row("image names slipped", Config, classicWith({ { "=back.png", "=Back.png" }, { "=face.png", "=face.jpg" } }), "",
         { s + "2: error: BACKGROUND=Back.png names no file (there is no skin/classic/Back.png): no frame is drawn at "
-              "all; did you mean \"back.png\"?" },
-        "1 error");
-    row("image extension slip", Config, classicWith({ { "=face.png", "=face.jpg" } }), "",
-        { s + "4: error: ClockImage=face.jpg names no file (there is no skin/classic/face.jpg): there is no clock face, "
+              "all; did you mean \"back.png\"?",
+          s + "4: error: ClockImage=face.jpg names no file (there is no skin/classic/face.jpg): there is no clock face, "
               "and the hands turn about the placement point; did you mean \"face.png\"?" },
-        "1 error");
+        "2 errors");
     row("empty image name", Config, classicWith({ { "=back.png", "=" } }), "",
         { s + "2: error: BACKGROUND is empty: no frame is drawn at all" }, "1 error");
     row("not an image", Config, classic, "cap is text",
@@ -646,7 +640,8 @@ FrameFacts factsFromWindow(const QString& appDir)
         FramePreview preview(appDir);
         facts.frame = preview.hasFrame() && !preview.frame(0, false).isNull();
     }
-    quelView view(appDir + QLatin1String("/lockapp"));
+    const WallClock systemClock;
+    quelView view(appDir + QLatin1String("/lockapp"), systemClock);
     QuelViewAccess access(view);
     facts.face = !access.faceSize().isEmpty();
     facts.cap = !access.capSize().isEmpty();

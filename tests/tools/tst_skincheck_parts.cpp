@@ -1,6 +1,7 @@
 // Tests of the skin checker's parts on their own: the "did you mean" name
-// suggestion, the reading of colour texts, and the order and wording of a
-// report. The checker as a whole is tested through lockctl check.
+// suggestion, the reading of colour texts, the order of a report and how
+// values are shown in it. The checker as a whole, with each message and
+// summary as printed, is tested through lockctl check.
 
 #include "skincheck/checkreport.h"
 #include "skincheck/colourtext.h"
@@ -25,8 +26,6 @@ private slots:
     void intendedColour();
     void reportOrder_data();
     void reportOrder();
-    void summary_data();
-    void summary();
     void shownText_data();
     void shownText();
 };
@@ -193,35 +192,6 @@ void TestSkinCheckParts::reportOrder()
     for (const CheckDiagnostic& d : report.diagnostics())
         lines.append(d.toString());
     QCOMPARE(lines, expected);
-}
-
-void TestSkinCheckParts::summary_data()
-{
-    QTest::addColumn<int>("errors");
-    QTest::addColumn<int>("warnings");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("none") << 0 << 0 << "no problems";
-    QTest::newRow("one error") << 1 << 0 << "1 error";
-    QTest::newRow("one warning") << 0 << 1 << "1 warning";
-    QTest::newRow("both") << 2 << 1 << "2 errors, 1 warning";
-    QTest::newRow("warnings") << 0 << 3 << "3 warnings";
-}
-
-void TestSkinCheckParts::summary()
-{
-    QFETCH(int, errors);
-    QFETCH(int, warnings);
-    QFETCH(QString, expected);
-
-    CheckReport report;
-    for (int i = 0; i < warnings; ++i)
-        report.warning(QStringLiteral("f"), i + 1, QStringLiteral("w"));
-    for (int i = 0; i < errors; ++i)
-        report.error(QStringLiteral("f"), i + 1, QStringLiteral("e"));
-    QCOMPARE(report.errorCount(), errors);
-    QCOMPARE(report.warningCount(), warnings);
-    QCOMPARE(report.summary(), expected);
 }
 
 void TestSkinCheckParts::shownText_data()
