@@ -1,21 +1,11 @@
 #include "app/standardstreams.h"
 
-#include <cerrno>
+#include "platform/standarddescriptors.h"
+
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 void prepareStandardStreams()
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        // open() returns the lowest free number, which is this one.
-        const int opened = ::open("/dev/null", O_RDWR);
-        if (opened >= 0 && opened != fd) {
-            ::dup2(opened, fd);
-            ::close(opened);
-        }
-    }
+    reopenClosedStandardDescriptors("/dev/null");
     ::signal(SIGPIPE, SIG_IGN);
 }

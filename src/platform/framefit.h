@@ -15,8 +15,6 @@ class FrameFit
 public:
     FrameFit(QSize window, QSize phone);
 
-    // Where the phone's screen lies in the window.
-    QRect target() const { return m_target; }
     bool isOneToOne() const { return m_target.size() == m_phone && m_target.topLeft().isNull(); }
 
     // Whether an opaque frame of that size hides the whole phone's screen.
@@ -37,5 +35,5 @@ private:
 
     QSize m_window;
     QSize m_phone;
-    QRect m_target;
+    QRect m_target; // where the phone's screen lies in the window
 };

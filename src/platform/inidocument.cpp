@@ -1,14 +1,12 @@
 #include "platform/inidocument.h"
 
+#include "platform/regularfile.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -46,49 +44,6 @@ private:
     QStringDecoder m_decoder { QStringDecoder::Utf8,
                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom };
 };
-
-// Reads at most limit bytes of a regular file. Returns false when the file
-// cannot be opened or read.
-bool readRegularFile(const QString& path, qsizetype limit, QByteArray* data)
-{
-    const QByteArray name = QFile::encodeName(path);
-    // stat before open: opening some devices already has an effect.
-    struct stat info;
-    if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    // O_NONBLOCK: if the path was swapped for a FIFO since stat, open must
-    // not wait for a writer; fstat below then refuses it.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-
-    // st_size is only a hint: files in /proc report 0, and files grow.
-    qsizetype capacity = qBound<qsizetype>(4096, qsizetype(info.st_size) + 1, limit);
-    data->resize(capacity);
-    qsizetype total = 0;
-    bool ok = true;
-    while (total < limit) {
-        if (total == data->size())
-            data->resize(qMin(limit, data->size() * 2));
-        const ssize_t n = ::read(fd, data->data() + total, size_t(data->size() - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0)
-            break;
-        total += n;
-    }
-    ::close(fd);
-    data->truncate(ok ? total : 0);
-    return ok;
-}
 
 } // namespace
 
@@ -147,8 +102,10 @@ IniDocument IniDocument::fromBytes(QByteArrayView bytes)
 
 IniDocument IniDocument::fromFile(const QString& path)
 {
+    // One byte past the limit tells a file that is cut short.
     QByteArray data;
-    if (!readRegularFile(path, MaxBytes + 1, &data))
+    RegularFile file(QFile::encodeName(path));
+    if (!file.readAtMost(MaxBytes + 1, &data))
         return IniDocument();
     return fromBytes(data);
 }

@@ -7,8 +7,8 @@
 #include <memory>
 
 class LockScreenStatus;
+class QuitSignals;
 class ToolkitBusFence;
-class QSocketNotifier;
 
 // The phone's application object: a QApplication whose event loop ends
 // cleanly (exit code 0) on SIGTERM, SIGINT or SIGHUP, and only then: a close
@@ -39,7 +39,6 @@ public:
 
     // Makes the widget the main widget without showing it.
     virtual void setMainWidget(QWidget* widget);
-    QWidget* mainWidget() const;
 
     // One lock screen per session. False when another process owns the lock
     // screen's name on the session bus, and when the process cannot start a
@@ -57,9 +56,6 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private slots:
-    void onSignalPipeReadable();
-
 private:
     // The fence is made before the QApplication part exists (the arguments
     // of a delegating constructor are evaluated first) and settled once it
@@ -67,7 +63,7 @@ private:
     ZApplication(std::unique_ptr<ToolkitBusFence> busFence, int& argc, char** argv);
 
     QPointer<QWidget> m_mainWidget;
-    QSocketNotifier* m_signalNotifier = nullptr;
+    std::unique_ptr<QuitSignals> m_quitSignals;
     LockScreenStatus* m_lockScreenStatus = nullptr;
     bool m_threadsStart = true;
 };

@@ -1,5 +1,6 @@
 #include "skin/imageprobe.h"
 
+#include "platform/regularfile.h"
 #include "skin/jpegscan.h"
 #include "skin/pngpart.h"
 
@@ -11,9 +12,6 @@
 #include <cerrno>
 #include <climits>
 #include <optional>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -46,67 +44,35 @@ ImageProbe::Outcome outcomeOfErrno(int error)
     }
 }
 
-ImageProbe::Outcome outcomeOfMode(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return ImageProbe::Folder;
-    if (!S_ISREG(mode))
-        return ImageProbe::NotAFile;
-    return ImageProbe::Loaded;
-}
-
 // Reads the regular file at name into data, at most ImageProbe::MaxFileBytes.
 // Answers Loaded when the bytes are in data; *error is the reason of a failed
 // step.
-ImageProbe::Outcome readRegularFile(const QByteArray& name, QByteArray* data, int* error)
+ImageProbe::Outcome readImageFile(const QByteArray& name, QByteArray* data, int* error)
 {
-    // stat before open: opening some devices already has an effect.
-    struct stat info;
-    if (::stat(name.constData(), &info) != 0)
-        return outcomeOfErrno(*error = errno);
-    if (const ImageProbe::Outcome kind = outcomeOfMode(info.st_mode); kind != ImageProbe::Loaded)
-        return kind;
-    // O_NONBLOCK: a path swapped for a FIFO since stat does not wait for a
-    // writer (fstat then refuses it), and a regular file whose read would
-    // block (some in /proc) fails instead of stalling.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return outcomeOfErrno(*error = errno);
-    ImageProbe::Outcome outcome = ImageProbe::Loaded;
-    if (::fstat(fd, &info) != 0) {
-        *error = errno;
-        outcome = ImageProbe::Unreadable;
-    } else if (outcome = outcomeOfMode(info.st_mode); outcome == ImageProbe::Loaded) {
-        if (info.st_size > ImageProbe::MaxFileBytes) {
-            outcome = ImageProbe::FileTooLarge;
-        } else {
-            // st_size is only a hint: files in /proc report 0, and files grow.
-            // One byte past the bound tells a file that is too large.
-            const qint64 bound = ImageProbe::MaxFileBytes + 1;
-            data->resize(qBound<qint64>(4096, qint64(info.st_size) + 1, bound));
-            qint64 total = 0;
-            while (total < bound) {
-                if (total == data->size())
-                    data->resize(qMin(bound, qint64(data->size()) * 2));
-                const ssize_t n = ::read(fd, data->data() + total, size_t(data->size() - total));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0) {
-                    *error = errno;
-                    outcome = ImageProbe::Unreadable;
-                    break;
-                }
-                if (n == 0)
-                    break;
-                total += n;
-            }
-            if (total > ImageProbe::MaxFileBytes)
-                outcome = ImageProbe::FileTooLarge;
-            data->truncate(outcome == ImageProbe::Loaded ? total : 0);
-        }
+    RegularFile file(name);
+    *error = file.error();
+    switch (file.status()) {
+    case RegularFile::Status::Failed:
+        return outcomeOfErrno(file.error());
+    case RegularFile::Status::Folder:
+        return ImageProbe::Folder;
+    case RegularFile::Status::NotRegular:
+        return ImageProbe::NotAFile;
+    case RegularFile::Status::Open:
+        break;
     }
-    ::close(fd);
-    return outcome;
+    if (file.size() > ImageProbe::MaxFileBytes)
+        return ImageProbe::FileTooLarge;
+    // One byte past the bound tells a file that grew too large.
+    if (!file.readAtMost(ImageProbe::MaxFileBytes + 1, data)) {
+        *error = file.error();
+        return ImageProbe::Unreadable;
+    }
+    if (data->size() > ImageProbe::MaxFileBytes) {
+        data->clear();
+        return ImageProbe::FileTooLarge;
+    }
+    return ImageProbe::Loaded;
 }
 
 // What decoding gave: Loaded, TooLarge or Broken, and the part's pixels.
@@ -162,7 +128,7 @@ ImageProbe ImageProbe::of(const QString& path, const VisiblePart& visible, Scan 
         return probe;
     }
     QByteArray bytes;
-    probe.outcome = readRegularFile(QFile::encodeName(path), &bytes, &probe.error);
+    probe.outcome = readImageFile(QFile::encodeName(path), &bytes, &probe.error);
     if (probe.outcome != Loaded)
         return probe;
 

@@ -130,12 +130,10 @@ void tst_Bridge::relayRetriesAfterAFailedSend()
     QVERIFY(verbose.contains(QLatin1String("LCDOff not sent")));
     busUp = true;
     QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
-    QVERIFY(!relay.isDisplayOn());
     // Once the lock screen says it is up, a blank has nothing left to do.
     relay.lockScreenShownChanged(QStringLiteral("test"), QStringLiteral("shown"), true);
     QVERIFY(relay.displayOff(QStringLiteral("test"), QStringLiteral("blanked")));
     QCOMPARE(attempts, (QStringList{ "LCDOff", "LCDOff", "LCDOff" }));
-    QVERIFY(relay.isLocked());
 }
 
 void tst_Bridge::relayRunsTheFollowUpAfterTheSend()

@@ -7,6 +7,7 @@
 #include "harness/headlesssession.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11framepresenter.h"
+#include "platform/x11reply.h"
 #include "platform/zwidget.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -83,16 +83,14 @@ QImage pattern(QSize size, QImage::Format format)
 QImage drawablePixels(uint32_t drawable, QSize size)
 {
     xcb_connection_t* connection = x11Connection();
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+    const X11Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
             connection,
             xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<uint16_t>(size.width()),
                           static_cast<uint16_t>(size.height()), ~0u),
-            nullptr);
+            nullptr));
     if (!reply)
         return QImage();
-    const QImage pixels = QImage(xcb_get_image_data(reply), size.width(), size.height(), QImage::Format_RGB32).copy();
-    std::free(reply);
-    return pixels;
+    return QImage(xcb_get_image_data(reply.get()), size.width(), size.height(), QImage::Format_RGB32).copy();
 }
 
 QImage windowPixels(const QWidget& window)

@@ -20,6 +20,8 @@
 //                          geometry restored), or "never" after 5 s
 //   x11peer sample N X Y   reads the screen's pixel at X,Y N times, 10 ms
 //                          apart; prints how many were pure red (a peer's)
+#include "platform/x11reply.h"
+
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -33,31 +35,26 @@ namespace {
 
 uint8_t grabKeyboard(xcb_connection_t* c, xcb_window_t root)
 {
-    auto* reply = xcb_grab_keyboard_reply(
-            c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
-    const uint8_t status = reply ? reply->status : 0xff;
-    std::free(reply);
-    return status;
+    const X11Reply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+            c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    return reply ? reply->status : 0xff;
 }
 
 uint8_t grabPointer(xcb_connection_t* c, xcb_window_t root)
 {
-    auto* reply = xcb_grab_pointer_reply(
+    const X11Reply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
             c,
             xcb_grab_pointer(c, 0, root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
                              XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-            nullptr);
-    const uint8_t status = reply ? reply->status : 0xff;
-    std::free(reply);
-    return status;
+            nullptr));
+    return reply ? reply->status : 0xff;
 }
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {
-    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : XCB_NONE;
-    std::free(reply);
-    return result;
+    const X11Reply<xcb_intern_atom_reply_t> reply(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : XCB_NONE;
 }
 
 int usage()
@@ -126,20 +123,19 @@ int main(int argc, char** argv)
                        reinterpret_cast<const char*>(&event));
         xcb_flush(c);
         // A round trip: the request has been handled before this exits.
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        const X11Reply<xcb_get_input_focus_reply_t> roundTrip(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     } else if (command == "top" && argc == 2) {
-        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+        const X11Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
         xcb_window_t top = XCB_NONE;
         if (tree) {
-            const xcb_window_t* children = xcb_query_tree_children(tree);
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
             // Bottom to top: the last mapped one is on top.
-            for (int i = xcb_query_tree_children_length(tree) - 1; i >= 0 && top == XCB_NONE; --i) {
-                auto* attributes = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+            for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0 && top == XCB_NONE; --i) {
+                const X11Reply<xcb_get_window_attributes_reply_t> attributes(
+                        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr));
                 if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
                     top = children[i];
-                std::free(attributes);
             }
-            std::free(tree);
         }
         std::printf("%u\n", top);
     } else if ((command == "notify" && argc == 6) || (command == "raiser" && argc == 7)) {
@@ -154,10 +150,8 @@ int main(int argc, char** argv)
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
         xcb_map_window(c, window);
         xcb_flush(c);
-        while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
-            const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY;
-            std::free(event);
-            if (mapped) {
+        while (const X11Reply<xcb_generic_event_t> event { xcb_wait_for_event(c) }) {
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
                 std::printf("%u\n", window);
                 std::fflush(stdout);
                 break;
@@ -171,8 +165,8 @@ int main(int argc, char** argv)
                 xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
             }
             xcb_flush(c);
-            while (xcb_generic_event_t* event = xcb_poll_for_event(c))
-                std::free(event);
+            while (const X11Reply<xcb_generic_event_t> event { xcb_poll_for_event(c) }) {
+            }
             if (xcb_connection_has_error(c))
                 break;
         }
@@ -180,14 +174,13 @@ int main(int argc, char** argv)
         const int samples = std::atoi(argv[2]);
         int red = 0;
         for (int i = 0; i < samples; ++i) {
-            auto* image = xcb_get_image_reply(
+            const X11Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
                     c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(std::atoi(argv[3])),
                                      int16_t(std::atoi(argv[4])), 1, 1, ~0u),
-                    nullptr);
+                    nullptr));
             uint32_t pixel = 0;
-            if (image && xcb_get_image_data_length(image) >= 4)
-                std::memcpy(&pixel, xcb_get_image_data(image), 4);
-            std::free(image);
+            if (image && xcb_get_image_data_length(image.get()) >= 4)
+                std::memcpy(&pixel, xcb_get_image_data(image.get()), 4);
             red += (pixel & 0xffffffu) == 0xff0000u;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -195,7 +188,7 @@ int main(int argc, char** argv)
     } else if (command == "attack" && argc == 4) {
         const std::string how = argv[2];
         const xcb_window_t window = xcb_window_t(std::strtoul(argv[3], nullptr, 0));
-        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+        const X11Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
         if (!geometry)
             return usage();
         const uint32_t watched = how == "destroy" ? root : window;
@@ -216,23 +209,21 @@ int main(int argc, char** argv)
         xcb_flush(c);
         bool back = false;
         while (!back && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
-            xcb_generic_event_t* event = xcb_poll_for_event(c);
+            const X11Reply<xcb_generic_event_t> event(xcb_poll_for_event(c));
             if (!event) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
             const uint8_t type = event->response_type & 0x7f;
             if (type == XCB_MAP_NOTIFY) {
-                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event.get());
                 back = how == "unmap" ? map->window == window : (how == "destroy" && map->window != window);
             } else if (type == XCB_CONFIGURE_NOTIFY && how == "configure") {
-                const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+                const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event.get());
                 back = configure->window == window && configure->x == geometry->x && configure->y == geometry->y
                         && configure->width == geometry->width && configure->height == geometry->height;
             }
-            std::free(event);
         }
-        std::free(geometry);
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         if (back)
             std::printf("%lld\n", static_cast<long long>(elapsed.count()));

@@ -574,6 +574,8 @@ void tst_ZConfig::fileAccess_data()
     QTest::newRow("symlink to a directory") << dirLink << Absent;
     QTest::newRow("dangling symlink") << dangling << Absent;
     QTest::newRow("non-ASCII file name") << unicodeName << "v";
+    // The system would stop at the NUL and open the file before it.
+    QTest::newRow("NUL in the name") << file + QChar(0) + QStringLiteral(".old") << Absent;
 }
 
 void tst_ZConfig::fileAccess()

@@ -155,6 +155,11 @@ void applyFixture(AppFolder& folder, const QString& fixture)
         QVERIFY(QFile::remove(skinDir + QStringLiteral("back.png")));
         const QByteArray link = QFile::encodeName(skinDir + QStringLiteral("back.png"));
         QCOMPARE(::symlink(link.constData(), link.constData()), 0);
+    } else if (fixture == "background over 64 MiB") {
+        // Sparse: the size alone must refuse it, before any of it is read.
+        QFile back(skinDir + QStringLiteral("back.png"));
+        QVERIFY(back.open(QIODevice::ReadWrite));
+        QVERIFY(back.resize(64 * 1024 * 1024 + 1));
     } else if (fixture == "truncated face") {
         QFile face(skinDir + QStringLiteral("face.png"));
         QVERIFY(face.open(QIODevice::ReadWrite));
@@ -449,6 +454,10 @@ void TestLockctlCheck::brokenSkins_data()
         { s + "2: error: BACKGROUND=back.png names a folder, not an image file: no frame is drawn at all" }, "1 error");
     row("FIFO for an image", Config, classic, "background is a FIFO",
         { s + "2: error: BACKGROUND=back.png names a device, FIFO or socket, not an image file: no frame is drawn at "
+              "all" },
+        "1 error");
+    row("image file over the size limit", Config, classic, "background over 64 MiB",
+        { s + "2: error: BACKGROUND=back.png names a file of more than 64 MiB, which is not read: no frame is drawn at "
               "all" },
         "1 error");
     row("truncated image", Config, classic, "truncated face",

@@ -8,7 +8,7 @@
 #include "bridgex11.h"
 #include "command.h"
 #include "platform/buslink.h"
-#include "quitsignals.h"
+#include "platform/quitsignals.h"
 
 #include <QDBusConnection>
 #include <QEventLoop>

@@ -50,8 +50,6 @@ public:
     void lockScreenShownChanged(const QString& source, const QString& event, bool shown);
     void lockScreenGone(const QString& source, const QString& event);
 
-    bool isDisplayOn() const { return m_displayOn; }
-    bool isLocked() const { return m_locked; }
     // True only while the lock screen has said so.
     bool isShown() const { return m_shown; }
 

@@ -2,13 +2,12 @@
 
 #include "bridgelog.h"
 #include "bridgerelay.h"
+#include "platform/x11reply.h"
 
 #include <QSocketNotifier>
 
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
-
-#include <cstdlib>
 
 const char* const X11SaverSource::Name = "x11";
 
@@ -68,8 +67,7 @@ bool X11SaverSource::start(QString* why)
     }
     const xcb_void_cookie_t cookie = xcb_screensaver_select_input_checked(
             m_connection, it.data->root, XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
-    if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
-        std::free(error);
+    if (const X11Reply<xcb_generic_error_t> error { xcb_request_check(m_connection, cookie) }) {
         *why = QStringLiteral("the X server refused its screen-saver notifications; skipped");
         return false;
     }
@@ -84,10 +82,9 @@ bool X11SaverSource::start(QString* why)
 
 void X11SaverSource::onReadable()
 {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+    while (const X11Reply<xcb_generic_event_t> event { xcb_poll_for_event(m_connection) }) {
         if ((event->response_type & 0x7f) == m_firstEvent + XCB_SCREENSAVER_NOTIFY)
-            handleNotify(reinterpret_cast<const xcb_screensaver_notify_event_t*>(event)->state);
-        std::free(event);
+            handleNotify(reinterpret_cast<const xcb_screensaver_notify_event_t*>(event.get())->state);
     }
     if (xcb_connection_has_error(m_connection)) {
         // The server went away: nothing more will come from it.

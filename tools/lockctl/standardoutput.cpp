@@ -1,41 +1,25 @@
 #include "standardoutput.h"
 
 #include "command.h"
+#include "platform/standarddescriptors.h"
 
 #include <QFile>
 #include <QTextStream>
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 bool stdoutWasClosed = false;
-
-bool isOpen(int fd)
-{
-    return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF;
-}
 } // namespace
 
 namespace lockctl {
 
 void reopenClosedStandardDescriptors()
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (isOpen(fd))
-            continue;
-        if (fd == STDOUT_FILENO)
-            stdoutWasClosed = true;
-        // open() returns the lowest free number, which is fd itself.
-        const int opened = ::open(fd == STDIN_FILENO ? "/dev/null" : "/dev/full", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-        if (opened >= 0 && opened != fd) {
-            ::dup2(opened, fd);
-            ::close(opened);
-        }
-    }
+    // 1 and 2 on /dev/full: writes meant for a closed output fail.
+    stdoutWasClosed = ::reopenClosedStandardDescriptors("/dev/full").test(STDOUT_FILENO);
 }
 
 int finishStandardOutput(QTextStream& out, QTextStream& err, int code)

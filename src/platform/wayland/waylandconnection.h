@@ -36,7 +36,6 @@ public:
     bool offersLayerShell() const { return m_layerShell != nullptr && m_inhibitManager != nullptr; }
     bool isBroken() const { return m_broken; }
 
-    wl_display* display() const { return m_display; }
     wl_compositor* compositor() const { return m_compositor; }
     wl_shm* shm() const { return m_shm; }
     wl_seat* seat() const { return m_seat; }

@@ -1,6 +1,7 @@
 #include "platform/x11/x11framepresenter.h"
 
 #include "platform/x11/x11connection.h"
+#include "platform/x11reply.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -17,7 +18,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -56,10 +56,9 @@ bool serverTakesDescriptors(xcb_connection_t* connection)
     if (getsockname(xcb_get_file_descriptor(connection), reinterpret_cast<sockaddr*>(&address), &length) != 0
         || address.ss_family != AF_UNIX)
         return false;
-    xcb_shm_query_version_reply_t* version = xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr);
-    const bool takesDescriptors = version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2));
-    std::free(version);
-    return takesDescriptors;
+    const X11Reply<xcb_shm_query_version_reply_t> version(
+            xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr));
+    return version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2));
 }
 
 } // namespace
@@ -171,9 +170,9 @@ bool X11FramePresenter::ensureSegment(std::size_t bytes)
     }
     const uint32_t segment = xcb_generate_id(m_connection);
     // The connection closes the descriptor once it is sent.
-    xcb_generic_error_t* error = xcb_request_check(m_connection, xcb_shm_attach_fd_checked(m_connection, segment, fd, 0));
+    const X11Reply<xcb_generic_error_t> error(
+            xcb_request_check(m_connection, xcb_shm_attach_fd_checked(m_connection, segment, fd, 0)));
     if (error) {
-        std::free(error);
         munmap(memory, bytes);
         m_segmentFailed = true;
         return false;
@@ -205,8 +204,9 @@ void X11FramePresenter::waitForServer()
     xcb_generic_error_t* error = nullptr;
     if (!xcb_poll_for_reply(m_connection, m_fence, &reply, &error))
         reply = xcb_wait_for_reply(m_connection, m_fence, &error);
-    std::free(reply);
-    std::free(error);
+    // Only the wait counts, not what came back.
+    const X11Reply<void> heldReply(reply);
+    const X11Reply<xcb_generic_error_t> heldError(error);
 }
 
 void X11FramePresenter::putOverSocket(const QImage& frame, const QRegion& region, uint32_t window)

@@ -3,14 +3,13 @@
 #include "platform/diagnostics.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11overlay.h"
-#include "platform/x11/x11reply.h"
+#include "platform/x11reply.h"
 
 #include <QCoreApplication>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -246,7 +245,7 @@ void X11Keyguard::restoreFocus()
     // refuses, and the focus stays where it fell.
     const xcb_void_cookie_t cookie = xcb_set_input_focus_checked(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT,
                                                                  m_focusBefore, XCB_CURRENT_TIME);
-    std::free(xcb_request_check(m_connection, cookie));
+    const X11Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, cookie));
 }
 
 bool X11Keyguard::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/)

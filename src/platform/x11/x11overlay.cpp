@@ -1,6 +1,6 @@
 #include "platform/x11/x11overlay.h"
 
-#include "platform/x11/x11reply.h"
+#include "platform/x11reply.h"
 
 #include <xcb/composite.h>
 #include <xcb/xcb.h>

@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <memory>
 
-// Owns a reply (or an error) that xcb allocated with malloc.
+// Owns a reply, an error or an event that xcb allocated with malloc. It
+// needs no xcb of its own, so that every X client of the system can use it.
 struct X11ReplyFree
 {
     void operator()(void* reply) const { std::free(reply); }
