@@ -5,6 +5,11 @@
 #include <QString>
 
 class QCommandLineParser;
+class QTextStream;
+
+namespace lockctl {
+struct CommandSyntax;
+}
 
 // The program folder and the skin that `check` and `preview` work on, read
 // from --app-dir and --skin and checked alike for both.
@@ -23,6 +28,9 @@ struct SkinSelectionOptions
     QCommandLineOption skin { QStringLiteral("skin"), QString(), QStringLiteral("NAME") };
 
     QList<QCommandLineOption> options() const { return { appDir, skin }; }
-    // defaultDir is the folder used without --app-dir (lockctl's own).
-    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir) const;
+    // defaultDir is the folder used without --app-dir (lockctl's own). A
+    // problem is said on err, as a usage error of `command` where the command
+    // line is wrong.
+    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir,
+                         const lockctl::CommandSyntax& command, QTextStream& err) const;
 };
