@@ -21,12 +21,11 @@ constexpr int ExitOk = 0;       // done
 constexpr int ExitFailure = 1;  // the command could not do its work
 constexpr int ExitUsage = 2;    // wrong command line: nothing was done
 
-// How a subcommand is called: its name, the usage line shown with every usage
-// error, and its help text.
+// How a subcommand is called.
 struct CommandSyntax
 {
     const char* name;
-    const char* usage;
+    const char* usage;  // the line shown with every usage error
     QString (*help)();
 
     // Writes "lockctl NAME: MESSAGE" and the usage line to err; returns ExitUsage.

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "command.h"
+
 #include <QCommandLineOption>
 #include <QList>
 #include <QString>
 
 class QCommandLineParser;
-class QTextStream;
-
-namespace lockctl {
-struct CommandSyntax;
-}
 
 // The program folder and the skin that `check` and `preview` work on, read
 // from --app-dir and --skin and checked alike for both.
