@@ -26,6 +26,14 @@ headless_install_at() {
     cp -r "$1/skin" "$1/config.cfg" "$2/"
 }
 
+# headless_install STAGE: headless_workspace holding a copy of the staged
+# program (headless_install_at); $log names the file for its standard output.
+headless_install() {
+    headless_workspace
+    headless_install_at "$1" "$work"
+    log="$work/out.log"
+}
+
 # Starts Xvfb with a 240x320 screen on a free display; exports DISPLAY.
 headless_start_xvfb() {
     local fdfile

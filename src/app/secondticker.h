@@ -20,8 +20,7 @@ public:
 
     SecondTicker(QObject& target, const WallClock& clock);
     ~SecondTicker();
-    SecondTicker(const SecondTicker&) = delete;
-    SecondTicker& operator=(const SecondTicker&) = delete;
+    Q_DISABLE_COPY_MOVE(SecondTicker)
 
     // Starts the ticks anew: the first just after the next second begins,
     // then one every 1000 ms.

@@ -25,8 +25,7 @@ class CachedTextLine
 public:
     CachedTextLine();
     ~CachedTextLine();
-    CachedTextLine(const CachedTextLine&) = delete;
-    CachedTextLine& operator=(const CachedTextLine&) = delete;
+    Q_DISABLE_COPY_MOVE(CachedTextLine)
 
     // Left end of the baseline at (x, y), in the painter's font and pen.
     void draw(QPainter& painter, int x, int y, const QString& text);

@@ -64,8 +64,7 @@ public:
 
     explicit StandardStreamsSink(int outFd = 1, int errFd = 2, qsizetype backlogLimit = DefaultBacklogLimit);
     ~StandardStreamsSink() override;
-    StandardStreamsSink(const StandardStreamsSink&) = delete;
-    StandardStreamsSink& operator=(const StandardStreamsSink&) = delete;
+    Q_DISABLE_COPY_MOVE(StandardStreamsSink)
 
     void writeLines(const QByteArray& text, int lines) override;
     void writeWarning(const QByteArray& text) override;
@@ -89,8 +88,7 @@ class ScopedDiagnosticSink
 public:
     explicit ScopedDiagnosticSink(DiagnosticSink& sink);
     ~ScopedDiagnosticSink();
-    ScopedDiagnosticSink(const ScopedDiagnosticSink&) = delete;
-    ScopedDiagnosticSink& operator=(const ScopedDiagnosticSink&) = delete;
+    Q_DISABLE_COPY_MOVE(ScopedDiagnosticSink)
 
 private:
     DiagnosticSink* m_previous;
@@ -116,6 +114,5 @@ class DiagnosticBatch
 public:
     DiagnosticBatch();
     ~DiagnosticBatch();
-    DiagnosticBatch(const DiagnosticBatch&) = delete;
-    DiagnosticBatch& operator=(const DiagnosticBatch&) = delete;
+    Q_DISABLE_COPY_MOVE(DiagnosticBatch)
 };

@@ -19,8 +19,7 @@ class NonBlockingOutput
 public:
     NonBlockingOutput(int fd, qsizetype limit);
     ~NonBlockingOutput();
-    NonBlockingOutput(const NonBlockingOutput&) = delete;
-    NonBlockingOutput& operator=(const NonBlockingOutput&) = delete;
+    Q_DISABLE_COPY_MOVE(NonBlockingOutput)
 
     // `lines`: how many lines the text holds, for the count of dropped lines.
     void write(const QByteArray& text, int lines);

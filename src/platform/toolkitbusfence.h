@@ -22,8 +22,7 @@ public:
     // Gives the environment its addresses back (settle() not called: the
     // toolkit may still reach the bus).
     ~ToolkitBusFence();
-    ToolkitBusFence(const ToolkitBusFence&) = delete;
-    ToolkitBusFence& operator=(const ToolkitBusFence&) = delete;
+    Q_DISABLE_COPY_MOVE(ToolkitBusFence)
 
     // Call once the application object exists, before anything connects to
     // the session bus: the toolkit's users are made now, on the failing

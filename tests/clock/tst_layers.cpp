@@ -13,6 +13,10 @@
 
 #include <memory>
 
+// One layer of the frame, drawn by itself.
+using Layer = void (QuelViewAccess::*)(QPainter&);
+Q_DECLARE_METATYPE(Layer)
+
 class tst_Layers : public QObject
 {
     Q_OBJECT
@@ -25,6 +29,7 @@ private slots:
     void capCorner();
     void digitalTimeAndDate_data();
     void digitalTimeAndDate();
+    void textStyle_data();
     void textStyle();
     void hintFollowsTheArmedFlag();
     void missingSettingsReachDrawingUnchanged();
@@ -34,7 +39,7 @@ private:
     // pivot is (120, 160), and hands 50, 60 and 70 px long.
     static std::unique_ptr<LockWindowFixture> open(const FixedClock& clock, QSize face = QSize(100, 100),
                                                    QSize cap = QSize(21, 21));
-    static RecordingDevice::Recording record(quelView& view, void (QuelViewAccess::*layer)(QPainter&));
+    static RecordingDevice::Recording record(quelView& view, Layer layer);
 };
 
 std::unique_ptr<LockWindowFixture> tst_Layers::open(const FixedClock& clock, QSize face, QSize cap)
@@ -45,7 +50,7 @@ std::unique_ptr<LockWindowFixture> tst_Layers::open(const FixedClock& clock, QSi
     return window;
 }
 
-RecordingDevice::Recording tst_Layers::record(quelView& view, void (QuelViewAccess::*layer)(QPainter&))
+RecordingDevice::Recording tst_Layers::record(quelView& view, Layer layer)
 {
     RecordingDevice device;
     QPainter painter(&device);
@@ -204,27 +209,41 @@ void tst_Layers::digitalTimeAndDate()
     QCOMPARE(dated.texts[0].text, date);
 }
 
+// Every line of text shares one style; the skin gives each its size, colour
+// and place.
+void tst_Layers::textStyle_data()
+{
+    QTest::addColumn<Layer>("layer");
+    QTest::addColumn<int>("pointSize");
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<QPoint>("at");
+    QTest::newRow("digital time") << Layer(&QuelViewAccess::drawDigital) << 20 << QColor(255, 255, 255) << QPoint(70, 235);
+    QTest::newRow("date") << Layer(&QuelViewAccess::drawDate) << 14 << QColor(0xC0, 0xC0, 0xC0) << QPoint(75, 258);
+    QTest::newRow("lunar date") << Layer(&QuelViewAccess::drawLunar) << 14 << QColor(0xC0, 0xC0, 0xC0) << QPoint(40, 280);
+    QTest::newRow("hint") << Layer(&QuelViewAccess::drawNotify) << 12 << QColor(255, 255, 0) << QPoint(20, 305);
+}
+
 void tst_Layers::textStyle()
 {
+    QFETCH(Layer, layer);
+    QFETCH(int, pointSize);
+    QFETCH(QColor, colour);
+    QFETCH(QPoint, at);
     FixedClock clock("2026-03-07 09:05:03");
     auto window = open(clock);
-    const RecordingDevice::Recording digital = record(window->view(), &QuelViewAccess::drawDigital);
-    const RecordingDevice::Recording dated = record(window->view(), &QuelViewAccess::drawDate);
+    const RecordingDevice::Recording drawn = record(window->view(), layer);
 
-    const RecordingDevice::Text& t = digital.texts[0];
+    QCOMPARE(drawn.texts.size(), 1);
+    const RecordingDevice::Text& t = drawn.texts[0];
     QCOMPARE(t.family, QStringLiteral("AMCSL"));
-    QCOMPARE(t.pointSize, 20);
+    QCOMPARE(t.pointSize, pointSize);
     QCOMPARE(t.weight, int(QFont::Normal));
     QCOMPARE(t.italic, false);
-    QCOMPARE(t.colour, QColor(255, 255, 255));
+    QCOMPARE(t.colour, colour);
     QCOMPARE(t.penWidth, 1.0);
     QCOMPARE(t.penStyle, Qt::SolidLine);
     // The position is the left end of the baseline.
-    QCOMPARE(t.at, QPoint(70, 235));
-
-    QCOMPARE(dated.texts[0].pointSize, 14);
-    QCOMPARE(dated.texts[0].colour, QColor(0xC0, 0xC0, 0xC0));
-    QCOMPARE(dated.texts[0].at, QPoint(75, 258));
+    QCOMPARE(t.at, at);
 }
 
 void tst_Layers::hintFollowsTheArmedFlag()

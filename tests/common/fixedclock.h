@@ -31,8 +31,7 @@ public:
         qputenv("TZ", m_previousZone);
         tzset();
     }
-    FixedClock(const FixedClock&) = delete;
-    FixedClock& operator=(const FixedClock&) = delete;
+    Q_DISABLE_COPY_MOVE(FixedClock)
 
     const WallClock& clock() const { return m_clock; }
     void set(time_t at) { m_clock.set(at); }

@@ -19,8 +19,7 @@ public:
     LockWindowFixture();
     explicit LockWindowFixture(const WallClock& clock);
     ~LockWindowFixture();
-    LockWindowFixture(const LockWindowFixture&) = delete;
-    LockWindowFixture& operator=(const LockWindowFixture&) = delete;
+    Q_DISABLE_COPY_MOVE(LockWindowFixture)
 
     AppFolder folder;
 

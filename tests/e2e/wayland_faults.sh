@@ -8,12 +8,10 @@
 # it answers the next LCDOff holds its screen. SIGTERM ends it with 0.
 #   wayland_faults.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/wayland_lib.sh"
 
-headless_workspace
-headless_install_at "$stage" "$work"
+headless_install "$1"
 wayland_start_phoc
 
 # start NAME: a lockapp on a bus of its own; NAME_BUS and NAME_PID are set.

@@ -10,13 +10,10 @@
 # again; SIGTERM ends it with 0.
 #   wayland_keyguard.sh STAGE_DIR SCRIPTS_DIR phoc|sway
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 compositor="$3"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 at="2026-03-07 09:41:27"
 export TZ=UTC
 

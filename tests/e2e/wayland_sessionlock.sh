@@ -10,13 +10,10 @@
 # while locked, ends it with 0.
 #   wayland_sessionlock.sh STAGE_DIR SCRIPTS_DIR LOCKCOMPOSITOR
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 compositor="$3"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 events="$work/compositor.log"
 at="2026-03-07 09:41:27"
 export TZ=UTC

@@ -5,13 +5,10 @@
 # under the lock screen, reaches lockapp.
 #   wayland_swayidle.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/wayland_lib.sh"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 wayland_start_phoc
 headless_ensure_bus
 headless_start_lockapp "$work/lockapp" "$log"

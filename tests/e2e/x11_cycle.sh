@@ -5,12 +5,9 @@
 # it again, and standard output holds the cycle's lines in order.
 #   x11_cycle.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 
 headless_start_xvfb
 headless_ensure_bus

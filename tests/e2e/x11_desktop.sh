@@ -7,12 +7,9 @@
 # keys go back to the window that had them, not to the one under the pointer.
 #   x11_desktop.sh STAGE_DIR SCRIPTS_DIR
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 
 # Xephyr, on an Xvfb of its own, as the screen whose size changes.
 headless_start_xvfb

@@ -11,14 +11,11 @@
 # reach it.
 #   x11_keyguard.sh STAGE_DIR SCRIPTS_DIR X11PEER openbox|none
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 peer="$3"
 wm="$4"
 
-headless_workspace
-headless_install_at "$stage" "$work"
-log="$work/out.log"
+headless_install "$1"
 
 headless_start_xvfb
 headless_ensure_bus

@@ -11,15 +11,12 @@
 #   takes them once they are free.
 #   x11_single.sh STAGE_DIR SCRIPTS_DIR X11PEER
 set -euo pipefail
-stage="$1"
 source "$2/lib/headless.sh"
 peer="$3"
 
-headless_workspace
-headless_install_at "$stage" "$work"
+headless_install "$1"
 # No TimeOut: no time-out ever disarms the middle key.
 printf '[General]\nSkin=classic\n' >"$work/config.cfg"
-log="$work/out.log"
 
 headless_start_xvfb
 headless_ensure_bus

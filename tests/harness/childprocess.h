@@ -34,8 +34,7 @@ public:
     // env: "NAME=value" entries added to (or replacing in) this process's environment.
     ChildProcess(const std::vector<std::string>& argv, bool captureOutput, const std::vector<std::string>& env = {});
     ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    Q_DISABLE_COPY_MOVE(ChildProcess)
 
     pid_t pid() const { return m_pid; }
     ProbeClock::time_point spawnedAt() const { return m_spawnedAt; }

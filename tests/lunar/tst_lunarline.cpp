@@ -23,7 +23,6 @@ private slots:
     void initTestCase();
     void lineAtFixedDates_data();
     void lineAtFixedDates();
-    void lineHasTheSharedTextStyle();
     void glyphsRender();
     void ctrDecodesUtf8();
 
@@ -75,24 +74,6 @@ void tst_LunarLine::lineAtFixedDates()
     QCOMPARE(device.recorded.texts.size(), 1);
     QCOMPARE(device.recorded.texts[0].text, text);
     QCOMPARE(text.toUtf8().size(), bytes);
-}
-
-void tst_LunarLine::lineHasTheSharedTextStyle()
-{
-    m_clock.set("2020-05-23 12:00:00");
-    RecordingDevice device;
-    {
-        QPainter painter(&device);
-        QuelViewAccess(m_window.view()).drawLunar(painter);
-    }
-    const RecordingDevice::Text& line = device.recorded.texts.at(0);
-    QCOMPARE(line.at, QPoint(40, 280));
-    QCOMPARE(line.family, QStringLiteral("AMCSL"));
-    QCOMPARE(line.pointSize, 14);
-    QCOMPARE(line.weight, int(QFont::Normal));
-    QCOMPARE(line.italic, false);
-    QCOMPARE(line.colour, QColor(0xC0, 0xC0, 0xC0));
-    QCOMPARE(line.penWidth, 1.0);
 }
 
 void tst_LunarLine::glyphsRender()

@@ -27,12 +27,8 @@ class TestLockctlLunar : public QObject
     Q_OBJECT
 
 private slots:
-    void oneDate();
-    void smallRange();
-    void leapDaysAndMonths();
-    void lowerBoundary();
-    void upperBoundary();
-    void farOutsideRange();
+    void printsDates_data();
+    void printsDates();
     void wholeRange();
     void help();
     void usageErrors_data();
@@ -44,72 +40,60 @@ private slots:
     void binaryDispatch();
 };
 
-void TestLockctlLunar::oneDate()
+void TestLockctlLunar::printsDates_data()
 {
-    const Result r = runLunar({QStringLiteral("2020-05-23")});
-    QCOMPARE(r.code, lockctl::ExitOk);
-    QCOMPARE(r.out, QStringLiteral("2020-05-23\t鼠(庚子)年闰四月初一\n"));
-    QVERIFY(r.err.isEmpty());
-}
-
-void TestLockctlLunar::smallRange()
-{
-    const Result r = runLunar({QStringLiteral("2020-05-21"), QStringLiteral("2020-05-24")});
-    QCOMPARE(r.code, lockctl::ExitOk);
-    QCOMPARE(r.out, QStringLiteral("2020-05-21\t鼠(庚子)年四月廿九\n"
-                                   "2020-05-22\t鼠(庚子)年四月三十\n"
-                                   "2020-05-23\t鼠(庚子)年闰四月初一\n"
-                                   "2020-05-24\t鼠(庚子)年闰四月初二\n"));
-    QVERIFY(r.err.isEmpty());
-
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* tag, const char* from, const char* to, const QString& expected) {
+        QStringList args{QString::fromLatin1(from)};
+        if (to)
+            args << QString::fromLatin1(to);
+        QTest::newRow(tag) << args << expected;
+    };
+    row("one date", "2020-05-23", nullptr, QStringLiteral("2020-05-23\t鼠(庚子)年闰四月初一\n"));
+    row("small range", "2020-05-21", "2020-05-24",
+        QStringLiteral("2020-05-21\t鼠(庚子)年四月廿九\n"
+                       "2020-05-22\t鼠(庚子)年四月三十\n"
+                       "2020-05-23\t鼠(庚子)年闰四月初一\n"
+                       "2020-05-24\t鼠(庚子)年闰四月初二\n"));
     // FROM equal to TO is one line.
-    QCOMPARE(runLunar({QStringLiteral("2008-08-08"), QStringLiteral("2008-08-08")}).out,
-             QStringLiteral("2008-08-08\t鼠(戊子)年七月初八\n"));
-}
-
-void TestLockctlLunar::leapDaysAndMonths()
-{
-    QCOMPARE(runLunar({QStringLiteral("2000-02-28"), QStringLiteral("2000-03-01")}).out,
-             QStringLiteral("2000-02-28\t龙(庚辰)年正月廿四\n"
-                            "2000-02-29\t龙(庚辰)年正月廿五\n"
-                            "2000-03-01\t龙(庚辰)年正月廿六\n"));
+    row("FROM is TO", "2008-08-08", "2008-08-08", QStringLiteral("2008-08-08\t鼠(戊子)年七月初八\n"));
+    row("leap day", "2000-02-28", "2000-03-01",
+        QStringLiteral("2000-02-28\t龙(庚辰)年正月廿四\n"
+                       "2000-02-29\t龙(庚辰)年正月廿五\n"
+                       "2000-03-01\t龙(庚辰)年正月廿六\n"));
     // 1900 and 2100 are not leap years.
-    QCOMPARE(runLunar({QStringLiteral("1900-02-28"), QStringLiteral("1900-03-01")}).out,
-             QStringLiteral("1900-02-28\t鼠(庚子)年正月廿九\n"
-                            "1900-03-01\t鼠(庚子)年二月初一\n"));
-    QCOMPARE(runLunar({QStringLiteral("2100-02-28"), QStringLiteral("2100-03-01")}).out,
-             QStringLiteral("2100-02-28\t猴(庚申)年正月二十\n"
-                            "2100-03-01\t猴(庚申)年正月廿一\n"));
+    row("no leap day in 1900", "1900-02-28", "1900-03-01",
+        QStringLiteral("1900-02-28\t鼠(庚子)年正月廿九\n"
+                       "1900-03-01\t鼠(庚子)年二月初一\n"));
+    row("no leap day in 2100", "2100-02-28", "2100-03-01",
+        QStringLiteral("2100-02-28\t猴(庚申)年正月二十\n"
+                       "2100-03-01\t猴(庚申)年正月廿一\n"));
     // The leap eleventh month of 2033: a text of 12 characters.
-    QCOMPARE(runLunar({QStringLiteral("2033-12-22")}).out, QStringLiteral("2033-12-22\t牛(癸丑)年闰十一月初一\n"));
+    row("leap month", "2033-12-22", nullptr, QStringLiteral("2033-12-22\t牛(癸丑)年闰十一月初一\n"));
+    row("lower boundary", "1900-01-29", "1900-02-01",
+        QStringLiteral("1900-01-29\t\n"
+                       "1900-01-30\t\n"
+                       "1900-01-31\t鼠(庚子)年正月初一\n"
+                       "1900-02-01\t鼠(庚子)年正月初二\n"));
+    row("upper boundary", "2100-12-30", "2101-01-02",
+        QStringLiteral("2100-12-30\t猴(庚申)年十一月三十\n"
+                       "2100-12-31\t猴(庚申)年腊月初一\n"
+                       "2101-01-01\t\n"
+                       "2101-01-02\t\n"));
+    row("year 1", "0001-01-01", nullptr, QStringLiteral("0001-01-01\t\n"));
+    row("year 9999", "9999-12-30", "9999-12-31", QStringLiteral("9999-12-30\t\n9999-12-31\t\n"));
+    row("before 1900", "1899-12-31", nullptr, QStringLiteral("1899-12-31\t\n"));
 }
 
-void TestLockctlLunar::lowerBoundary()
+void TestLockctlLunar::printsDates()
 {
-    const Result r = runLunar({QStringLiteral("1900-01-29"), QStringLiteral("1900-02-01")});
+    QFETCH(QStringList, args);
+    QFETCH(QString, expected);
+    const Result r = runLunar(args);
     QCOMPARE(r.code, lockctl::ExitOk);
-    QCOMPARE(r.out, QStringLiteral("1900-01-29\t\n"
-                                   "1900-01-30\t\n"
-                                   "1900-01-31\t鼠(庚子)年正月初一\n"
-                                   "1900-02-01\t鼠(庚子)年正月初二\n"));
-}
-
-void TestLockctlLunar::upperBoundary()
-{
-    const Result r = runLunar({QStringLiteral("2100-12-30"), QStringLiteral("2101-01-02")});
-    QCOMPARE(r.code, lockctl::ExitOk);
-    QCOMPARE(r.out, QStringLiteral("2100-12-30\t猴(庚申)年十一月三十\n"
-                                   "2100-12-31\t猴(庚申)年腊月初一\n"
-                                   "2101-01-01\t\n"
-                                   "2101-01-02\t\n"));
-}
-
-void TestLockctlLunar::farOutsideRange()
-{
-    QCOMPARE(runLunar({QStringLiteral("0001-01-01")}).out, QStringLiteral("0001-01-01\t\n"));
-    QCOMPARE(runLunar({QStringLiteral("9999-12-30"), QStringLiteral("9999-12-31")}).out,
-             QStringLiteral("9999-12-30\t\n9999-12-31\t\n"));
-    QCOMPARE(runLunar({QStringLiteral("1899-12-31")}).out, QStringLiteral("1899-12-31\t\n"));
+    QCOMPARE(r.out, expected);
+    QVERIFY(r.err.isEmpty());
 }
 
 void TestLockctlLunar::wholeRange()

@@ -55,6 +55,10 @@ QString bridgeCommandUsage()
 
 namespace {
 
+const lockctl::CommandSyntax syntax{ "bridge",
+                                     "lockctl bridge [--x11] [--screensaver] [--logind] [--verbose]   (see lockctl help bridge)",
+                                     bridgeCommandUsage };
+
 struct Options
 {
     bool x11 = false;
@@ -88,9 +92,7 @@ int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
             options.verbose = true;
         } else {
-            err << "lockctl bridge: unknown argument '" << arg << "'\n"
-                << "usage: lockctl bridge [--x11] [--screensaver] [--logind] [--verbose]   (see lockctl help bridge)\n";
-            return lockctl::ExitUsage;
+            return syntax.usageError(err, QStringLiteral("unknown argument '%1'").arg(arg));
         }
     }
     if (!options.x11 && !options.screenSaver && !options.logind)

@@ -8,12 +8,8 @@
 #include <QCoreApplication>
 
 namespace {
-
-int usageError(QTextStream& err, const QString& message)
-{
-    return lockctl::usageError(err, "check", message, "lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)");
-}
-
+const lockctl::CommandSyntax syntax{ "check", "lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)",
+                                     checkCommandUsage };
 } // namespace
 
 QString checkCommandUsage()
@@ -53,28 +49,13 @@ QString checkCommandUsage()
 int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const SkinSelectionOptions selectionOptions;
-    const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
-    parser.addOptions(selectionOptions.options() << helpOption);
-
-    if (!parser.parse(QStringList{ QStringLiteral("lockctl check") } + args))
-        return usageError(err, parser.errorText());
-    if (parser.isSet(helpOption)) {
-        out << checkCommandUsage();
-        out.flush();
-        return lockctl::ExitOk;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    const SkinSelection selection = selectionOptions.select(parser, QCoreApplication::applicationDirPath());
-    if (selection.exitCode == lockctl::ExitUsage)
-        return usageError(err, selection.problem);
-    if (!selection.problem.isEmpty()) {
-        err << "lockctl check: " << selection.problem << '\n';
-        err.flush();
+    parser.addOptions(selectionOptions.options());
+    if (const std::optional<int> done = syntax.parseOptions(parser, args, out, err))
+        return *done;
+    const SkinSelection selection = selectionOptions.select(parser, QCoreApplication::applicationDirPath(), syntax, err);
+    if (!selection.problem.isEmpty())
         return selection.exitCode;
-    }
 
     const CheckReport report = SkinChecker(selection.appDir, selection.skin).check();
     for (const CheckDiagnostic& diagnostic : report.diagnostics())

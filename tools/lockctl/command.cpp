@@ -1,10 +1,29 @@
 #include "command.h"
 
+#include <QCommandLineParser>
 #include <QTextStream>
 
-int lockctl::usageError(QTextStream& err, const char* command, const QString& message, const char* usage)
+int lockctl::CommandSyntax::usageError(QTextStream& err, const QString& message) const
 {
-    err << "lockctl " << command << ": " << message << '\n' << "usage: " << usage << '\n';
+    err << "lockctl " << name << ": " << message << '\n' << "usage: " << usage << '\n';
     err.flush();
     return ExitUsage;
+}
+
+std::optional<int> lockctl::CommandSyntax::parseOptions(QCommandLineParser& parser, const QStringList& args,
+                                                        QTextStream& out, QTextStream& err) const
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
+    parser.addOption(helpOption);
+    if (!parser.parse(QStringList{ QStringLiteral("lockctl ") + QLatin1String(name) } + args))
+        return usageError(err, parser.errorText());
+    if (parser.isSet(helpOption)) {
+        out << help();
+        out.flush();
+        return ExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    return std::nullopt;
 }

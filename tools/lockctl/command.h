@@ -8,7 +8,11 @@
 // them free of QCoreApplication state lets the tests run them in-process.
 
 #include <QString>
+#include <QStringList>
 
+#include <optional>
+
+class QCommandLineParser;
 class QTextStream;
 
 namespace lockctl {
@@ -17,8 +21,22 @@ constexpr int ExitOk = 0;       // done
 constexpr int ExitFailure = 1;  // the command could not do its work
 constexpr int ExitUsage = 2;    // wrong command line: nothing was done
 
-// Writes "lockctl COMMAND: MESSAGE" and the command's usage line to err;
-// returns ExitUsage.
-int usageError(QTextStream& err, const char* command, const QString& message, const char* usage);
+// How a subcommand is called.
+struct CommandSyntax
+{
+    const char* name;
+    const char* usage;  // the line shown with every usage error
+    QString (*help)();
+
+    // Writes "lockctl NAME: MESSAGE" and the usage line to err; returns ExitUsage.
+    int usageError(QTextStream& err, const QString& message) const;
+
+    // Parses args, options only, into parser, which holds the subcommand's
+    // options (-h/--help is added here). No value when the subcommand is to
+    // go on; else its exit code: ExitOk after the help text went to out,
+    // ExitUsage after a usage error (an unknown option, any argument).
+    std::optional<int> parseOptions(QCommandLineParser& parser, const QStringList& args, QTextStream& out,
+                                    QTextStream& err) const;
+};
 
 } // namespace lockctl

@@ -52,10 +52,8 @@ void appendIsoDate(QString& line, const QDate& date)
     line.append(digits, 10);
 }
 
-int usageError(QTextStream& err, const QString& message)
-{
-    return lockctl::usageError(err, "lunar", message, "lockctl lunar FROM [TO]   (dates as YYYY-MM-DD; see lockctl help lunar)");
-}
+const lockctl::CommandSyntax syntax{ "lunar", "lockctl lunar FROM [TO]   (dates as YYYY-MM-DD; see lockctl help lunar)",
+                                     lunarCommandUsage };
 
 } // namespace
 
@@ -83,21 +81,21 @@ int runLunarCommand(const QStringList& args, QTextStream& out, QTextStream& err)
         return lockctl::ExitOk;
     }
     if (args.isEmpty() || args.size() > 2)
-        return usageError(err, QStringLiteral("expected FROM [TO], got %1 argument(s)").arg(args.size()));
+        return syntax.usageError(err, QStringLiteral("expected FROM [TO], got %1 argument(s)").arg(args.size()));
 
     QDate dates[2];
     for (int i = 0; i < args.size(); ++i) {
         bool malformed = false;
         dates[i] = parseDate(args.at(i), &malformed);
         if (malformed)
-            return usageError(err, QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(args.at(i)));
+            return syntax.usageError(err, QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(args.at(i)));
         if (!dates[i].isValid())
-            return usageError(err, QStringLiteral("'%1' is not a calendar date").arg(args.at(i)));
+            return syntax.usageError(err, QStringLiteral("'%1' is not a calendar date").arg(args.at(i)));
     }
     const QDate from = dates[0];
     const QDate to = args.size() == 2 ? dates[1] : from;
     if (to < from)
-        return usageError(err, QStringLiteral("TO (%1) is before FROM (%2)").arg(args.at(1), args.at(0)));
+        return syntax.usageError(err, QStringLiteral("TO (%1) is before FROM (%2)").arg(args.at(1), args.at(0)));
 
     QString raw;
     QString line;

@@ -13,13 +13,10 @@
 
 namespace {
 QString defaultDir;
-
-int usageError(QTextStream& err, const QString& message)
-{
-    return lockctl::usageError(err, "preview", message,
-                               "lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] [--armed] "
-                               "[--sheet] [-o FILE.png]");
-}
+const lockctl::CommandSyntax syntax{ "preview",
+                                     "lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] "
+                                     "[--armed] [--sheet] [-o FILE.png]",
+                                     previewCommandUsage };
 } // namespace
 
 void setDefaultAppDir(const QString& dir)
@@ -53,24 +50,15 @@ QString previewCommandUsage()
 int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const SkinSelectionOptions selectionOptions;
     const QCommandLineOption atOption(QStringLiteral("at"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption armedOption(QStringLiteral("armed"));
     const QCommandLineOption sheetOption(QStringLiteral("sheet"));
     const QCommandLineOption outputOption(QStringList{ QStringLiteral("o"), QStringLiteral("output") }, QString(),
                                           QStringLiteral("FILE"));
-    const QCommandLineOption helpOption(QStringList{ QStringLiteral("h"), QStringLiteral("help") });
-    parser.addOptions(selectionOptions.options() << atOption << armedOption << sheetOption << outputOption << helpOption);
-
-    if (!parser.parse(QStringList{ QStringLiteral("lockctl preview") } + args))
-        return usageError(err, parser.errorText());
-    if (parser.isSet(helpOption)) {
-        out << previewCommandUsage();
-        return lockctl::ExitOk;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    parser.addOptions(selectionOptions.options() << atOption << armedOption << sheetOption << outputOption);
+    if (const std::optional<int> done = syntax.parseOptions(parser, args, out, err))
+        return *done;
 
     QDateTime at = QDateTime::currentDateTime();
     if (parser.isSet(atOption)) {
@@ -78,7 +66,7 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
         const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
         if (text.size() != 19 || text.at(10) != QLatin1Char(' ') || !day.isValid() || !time.isValid())
-            return usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
+            return syntax.usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
         at = shownLocalTime(day, time);
         if (!at.isValid()) {
             err << "lockctl preview: " << text << " does not exist in the local time zone\n";
@@ -91,16 +79,12 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     const bool sheet = parser.isSet(sheetOption);
     if (sheet && parser.isSet(armedOption))
-        return usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
+        return syntax.usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
     const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
                                                       : (sheet ? QStringLiteral("sheet.png") : QStringLiteral("preview.png"));
-    const SkinSelection selection = selectionOptions.select(parser, defaultDir);
-    if (selection.exitCode == lockctl::ExitUsage)
-        return usageError(err, selection.problem);
-    if (!selection.problem.isEmpty()) {
-        err << "lockctl preview: " << selection.problem << '\n';
+    const SkinSelection selection = selectionOptions.select(parser, defaultDir, syntax, err);
+    if (!selection.problem.isEmpty())
         return selection.exitCode;
-    }
 
     FramePreview preview(selection.appDir, selection.skin);
     if (!preview.hasFrame()) {

@@ -30,6 +30,9 @@ QString sendCommandUsage()
 
 namespace {
 
+const lockctl::CommandSyntax syntax{ "send", "lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)",
+                                     sendCommandUsage };
+
 // Whether anyone owns `name` on the bus; true when the bus does not say
 // within its time, so that only a sure absence is reported.
 bool nameHasOwner(const QDBusConnection& bus, const QString& name)
@@ -57,15 +60,11 @@ int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
     if (!args.isEmpty() && args[0] == QLatin1String("--")) {
         args.removeFirst();
     } else if (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')) && args[0] != QLatin1String("-")) {
-        err << "lockctl send: unknown option " << args[0] << " (a channel that starts with \"-\" goes after --)\n"
-            << "usage: lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)\n";
-        return lockctl::ExitUsage;
+        return syntax.usageError(
+            err, QStringLiteral("unknown option %1 (a channel that starts with \"-\" goes after --)").arg(args[0]));
     }
-    if (args.size() < 2 || args.size() > 3) {
-        err << "lockctl send: expected CHANNEL MESSAGE [DATA]\n"
-            << "usage: lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)\n";
-        return lockctl::ExitUsage;
-    }
+    if (args.size() < 2 || args.size() > 3)
+        return syntax.usageError(err, QStringLiteral("expected CHANNEL MESSAGE [DATA]"));
     if (args[0].isEmpty()) {
         err << "lockctl send: the channel name is empty\n";
         return lockctl::ExitUsage;

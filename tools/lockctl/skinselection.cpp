@@ -7,11 +7,17 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 
-SkinSelection SkinSelectionOptions::select(const QCommandLineParser& parser, const QString& defaultDir) const
+SkinSelection SkinSelectionOptions::select(const QCommandLineParser& parser, const QString& defaultDir,
+                                           const lockctl::CommandSyntax& command, QTextStream& err) const
 {
     SkinSelection selection;
     const auto fail = [&](int exitCode, const QString& problem) {
+        if (exitCode == lockctl::ExitUsage)
+            command.usageError(err, problem);
+        else
+            err << "lockctl " << command.name << ": " << problem << '\n';
         selection.exitCode = exitCode;
         selection.problem = problem;
         return selection;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QCommandLineOption>
 #include <QList>
 #include <QString>
@@ -23,6 +25,9 @@ struct SkinSelectionOptions
     QCommandLineOption skin { QStringLiteral("skin"), QString(), QStringLiteral("NAME") };
 
     QList<QCommandLineOption> options() const { return { appDir, skin }; }
-    // defaultDir is the folder used without --app-dir (lockctl's own).
-    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir) const;
+    // defaultDir is the folder used without --app-dir (lockctl's own). A
+    // problem is said on err, as a usage error of `command` where the command
+    // line is wrong.
+    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir,
+                         const lockctl::CommandSyntax& command, QTextStream& err) const;
 };

@@ -12,17 +12,20 @@ namespace {
 constexpr int screenWidth = 240;
 constexpr int screenHeight = 320;
 
-QImage blankScreen()
+// A screen-sized background: a vertical gradient of `stops`, and `scene`
+// painted over it, antialiased.
+template <typename Scene>
+QImage drawScreen(const QGradientStops& stops, Scene scene)
 {
     // No alpha: the background is the bottom layer, and opaque files are smaller.
-    return QImage(screenWidth, screenHeight, QImage::Format_RGB32);
-}
-
-void fillVertical(QPainter& p, const QGradientStops& stops)
-{
+    QImage image(screenWidth, screenHeight, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, 0, screenHeight);
     g.setStops(stops);
     p.fillRect(0, 0, screenWidth, screenHeight, g);
+    scene(p);
+    return image;
 }
 
 void drawStars(QPainter& p, const QPainterPath& keepClear)
@@ -78,54 +81,44 @@ QPainterPath hill(qreal leftY, qreal c1x, qreal c1y, qreal c2x, qreal c2y, qreal
 
 QImage drawClassicBack()
 {
-    QImage image = blankScreen();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
+    return drawScreen({{0.0, QColor(0x2a, 0x4a, 0x80)},
+                       {0.5, QColor(0x15, 0x28, 0x4a)},
+                       {1.0, QColor(0x09, 0x11, 0x24)}}, [](QPainter& p) {
+        // A soft light behind the clock face (centred across, top at y = 30).
+        const QPointF clockCentre(120, 105);
+        QRadialGradient glow(clockCentre, 115);
+        glow.setColorAt(0, QColor(170, 200, 255, 60));
+        glow.setColorAt(1, QColor(170, 200, 255, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(glow);
+        p.drawEllipse(clockCentre, 115, 115);
 
-    fillVertical(p, {{0.0, QColor(0x2a, 0x4a, 0x80)},
-                     {0.5, QColor(0x15, 0x28, 0x4a)},
-                     {1.0, QColor(0x09, 0x11, 0x24)}});
-
-    // A soft light behind the clock face (centred across, top at y = 30).
-    const QPointF clockCentre(120, 105);
-    QRadialGradient glow(clockCentre, 115);
-    glow.setColorAt(0, QColor(170, 200, 255, 60));
-    glow.setColorAt(1, QColor(170, 200, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glow);
-    p.drawEllipse(clockCentre, 115, 115);
-
-    // A thin rule between the clock and the lines of text.
-    QLinearGradient rule(30, 0, 210, 0);
-    rule.setColorAt(0, QColor(200, 215, 240, 0));
-    rule.setColorAt(0.5, QColor(200, 215, 240, 110));
-    rule.setColorAt(1, QColor(200, 215, 240, 0));
-    p.fillRect(QRectF(30, 205, 180, 1), rule);
-    return image;
+        // A thin rule between the clock and the lines of text.
+        QLinearGradient rule(30, 0, 210, 0);
+        rule.setColorAt(0, QColor(200, 215, 240, 0));
+        rule.setColorAt(0.5, QColor(200, 215, 240, 110));
+        rule.setColorAt(1, QColor(200, 215, 240, 0));
+        p.fillRect(QRectF(30, 205, 180, 1), rule);
+    });
 }
 
 QImage drawNightBack()
 {
-    QImage image = blankScreen();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
+    return drawScreen({{0.0, QColor(0x07, 0x0b, 0x1e)},
+                       {0.55, QColor(0x13, 0x14, 0x36)},
+                       {1.0, QColor(0x2a, 0x1c, 0x40)}}, [](QPainter& p) {
+        const QPointF moonCentre(44, 54);
+        const qreal moonRadius = 19;
+        QPainterPath moonArea;
+        moonArea.addEllipse(moonCentre, moonRadius + 5, moonRadius + 5);
+        drawStars(p, moonArea);
+        drawMoon(p, moonCentre, moonRadius);
 
-    fillVertical(p, {{0.0, QColor(0x07, 0x0b, 0x1e)},
-                     {0.55, QColor(0x13, 0x14, 0x36)},
-                     {1.0, QColor(0x2a, 0x1c, 0x40)}});
-
-    const QPointF moonCentre(44, 54);
-    const qreal moonRadius = 19;
-    QPainterPath moonArea;
-    moonArea.addEllipse(moonCentre, moonRadius + 5, moonRadius + 5);
-    drawStars(p, moonArea);
-    drawMoon(p, moonCentre, moonRadius);
-
-    // Two ridges; the near one stays low enough to carry the hint line.
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x1d, 0x14, 0x33));
-    p.drawPath(hill(272, 60, 256, 150, 282, 262));
-    p.setBrush(QColor(0x09, 0x07, 0x12));
-    p.drawPath(hill(286, 90, 276, 170, 290, 280));
-    return image;
+        // Two ridges; the near one stays low enough to carry the hint line.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x1d, 0x14, 0x33));
+        p.drawPath(hill(272, 60, 256, 150, 282, 262));
+        p.setBrush(QColor(0x09, 0x07, 0x12));
+        p.drawPath(hill(286, 90, 276, 170, 290, 280));
+    });
 }

@@ -3,6 +3,10 @@
 #include <QColor>
 #include <QImage>
 
+#include <functional>
+
+class QPainter;
+
 // One ring of marks around the dial, e.g. the 60 minute ticks.
 struct DialMark {
     enum Shape { Bar, Dot };
@@ -31,3 +35,8 @@ struct DialStyle {
 // Draws the face on a transparent square, so only the round dial covers
 // the background.
 QImage drawDial(const DialStyle& style);
+
+// A transparent size x size image that `draw` paints, antialiased, with the
+// origin at the image's centre. Faces and caps have odd sizes: the lock
+// screen pivots the hands on pixel (size/2, size/2), whose centre that is.
+QImage drawCentred(int size, const std::function<void(QPainter&)>& draw);

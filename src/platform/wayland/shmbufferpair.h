@@ -17,8 +17,7 @@ class ShmBufferPair
 public:
     ShmBufferPair(wl_shm* shm, QSize size);
     ~ShmBufferPair();
-    ShmBufferPair(const ShmBufferPair&) = delete;
-    ShmBufferPair& operator=(const ShmBufferPair&) = delete;
+    Q_DISABLE_COPY_MOVE(ShmBufferPair)
 
     bool isValid() const { return m_buffers[0].buffer != nullptr; }
     QSize size() const { return m_size; }
