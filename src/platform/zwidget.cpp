@@ -58,9 +58,14 @@ QRegion ZMainWidget::phonePart(const QRegion& windowPart) const
     return FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toPhone(windowPart);
 }
 
+QRegion ZMainWidget::windowPart(const QRegion& phonePart) const
+{
+    return FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toWindow(phonePart);
+}
+
 void ZMainWidget::updatePhonePart(const QRegion& phonePart)
 {
-    update(FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toWindow(phonePart));
+    update(windowPart(phonePart));
 }
 
 void ZMainWidget::showFrame(const QImage& frame, const QRegion& windowPart)

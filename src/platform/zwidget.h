@@ -49,6 +49,7 @@ protected:
     // a part of the window shows, and a repaint of a part of the phone's
     // screen.
     QRegion phonePart(const QRegion& windowPart) const;
+    QRegion windowPart(const QRegion& phonePart) const;
     void updatePhonePart(const QRegion& phonePart);
     // Puts the phone's screen, `frame`, on the window for a paint event's
     // region. Where the frame leaves the phone's screen bare (smaller, empty

@@ -2,7 +2,8 @@
 // from the X server (an Xvfb started here): exactly the part asked for
 // changes, through shared memory over a local connection and over the
 // connection itself over TCP. And the real lockapp, raised: its main thread
-// sleeps once a frame, with no round trip to the server in between.
+// sleeps once a frame, with no round trip to the server in between, and no
+// other thread of it wakes for its frames.
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
 #include "platform/x11/x11connection.h"
@@ -263,15 +264,21 @@ void tst_X11Present::lockappSleepsOnceAFrame()
 
     // The main thread sleeps in the event loop between ticks. Were each
     // frame to wait for the server before painting, it would sleep twice.
+    // And no other thread wakes: an answer from the server to each frame
+    // would wake the toolkit's thread that reads the connection.
     const size_t from = lockapp.size();
     const qint64 before = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
+    const qint64 allBefore = contextSwitches(lockapp.pid(), SwitchCount::AllThreadsSleeps);
     std::this_thread::sleep_for(8s);
     const qint64 after = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
+    const qint64 allAfter = contextSwitches(lockapp.pid(), SwitchCount::AllThreadsSleeps);
     const size_t frames = lockapp.count("\npaint over\n", from, lockapp.size());
-    QVERIFY(before >= 0 && after >= before);
+    QVERIFY(before >= 0 && after >= before && allBefore >= 0 && allAfter >= allBefore);
     QVERIFY2(frames >= 7, qPrintable(QStringLiteral("%1 frames in 8 s").arg(frames)));
     QVERIFY2(after - before <= qint64(frames + frames / 2),
              qPrintable(QStringLiteral("the main thread slept %1 times in %2 frames").arg(after - before).arg(frames)));
+    QVERIFY2(allAfter - allBefore <= qint64(frames + frames / 2),
+             qPrintable(QStringLiteral("its threads slept %1 times in %2 frames").arg(allAfter - allBefore).arg(frames)));
 }
 
 void tst_X11Present::scaledLockappFillsItsWindow()
