@@ -396,7 +396,10 @@ void quelView::showTickFrame()
     writeDiagnostic("\npaint\n");
     composeFrame();
     const QImage frame = canvas.toImage();
-    if (frameCoversScreen()) {
+    if (!framesAreSeen()) {
+        // Nothing to show the frame on: nothing to compare it with either.
+        damage.reset();
+    } else if (frameCoversScreen()) {
         showFrame(frame, windowPart(damage.frameShown(frame, unshownArea)));
     } else {
         damage.reset();

@@ -40,6 +40,8 @@ public:
     // the phone's size) and fits it to each screen itself; otherwise the
     // window covers the toolkit's screen and the frame is fitted into it.
     virtual bool fitsFramesItself() const { return false; }
+    // Whether what present() is handed reaches a screen at all.
+    virtual bool framesAreSeen() const { return true; }
     // Shows the part `windowPart` of `windowImage`, the window's picture
     // (here: drops it).
     virtual void present(const QImage& windowImage, const QRegion& windowPart);

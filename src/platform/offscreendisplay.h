@@ -13,4 +13,5 @@ class OffscreenDisplay : public DisplayPlatform
 public:
     bool presentsFrames() const override { return true; }
     bool fitsFramesItself() const override { return true; }
+    bool framesAreSeen() const override { return false; }
 };

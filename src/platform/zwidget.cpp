@@ -42,6 +42,11 @@ bool ZMainWidget::presentsFrames() const
     return m_platform->presentsFrames() && !redirected(nullptr);
 }
 
+bool ZMainWidget::framesAreSeen() const
+{
+    return m_platform->framesAreSeen();
+}
+
 void ZMainWidget::presentFrame(const QImage& frame, const QRegion& region)
 {
     m_platform->present(frame, region);

@@ -61,6 +61,9 @@ protected:
     // its frame to presentFrame() and opens no painter on the window. A
     // paint redirected elsewhere (grab(), render()) paints as usual.
     bool presentsFrames() const;
+    // Whether frames presented reach a screen: not offscreen, where the
+    // window only composes them.
+    bool framesAreSeen() const;
     // Shows the part region of frame, laid over the window from its top-left.
     void presentFrame(const QImage& frame, const QRegion& region);
     QPaintEngine* paintEngine() const override;

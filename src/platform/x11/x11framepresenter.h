@@ -28,13 +28,15 @@ struct xcb_connection_t;
 // That answer still wakes the toolkit's thread that reads the connection.
 // A clock's tick changes a few thousand pixels: parts that small go over the
 // connection itself, which asks for no answer; the segment carries larger
-// ones (a whole frame at a raise or a new day).
+// ones (a whole frame at a raise or a new day, frames scaled to a screen).
 class X11FramePresenter
 {
 public:
     // The largest part, in bytes, put over the connection when memory is
-    // shared: a tick's change is some 10 KiB, a whole frame 300.
-    static constexpr std::size_t SocketPutBytes = 64 * 1024;
+    // shared: a tick's change is 2-7 KiB, a whole frame 300. (Scaled twice,
+    // a tick's 40 KiB over the connection had the main thread sleep up to
+    // twice a frame.)
+    static constexpr std::size_t SocketPutBytes = 16 * 1024;
 
     // True on the xcb platform, with windows not scaled by the toolkit, when
     // the server keeps 24-bit pixels in 32-bit words in this machine's byte
