@@ -53,14 +53,22 @@ QRegion FrameDamage::difference(const QImage& a, const QImage& b, const QRect& s
         runLeft = width;
         runRight = -1;
     };
-    // The first and last differing pixel of [from, to) of a row, if any.
+    // The first and last differing pixel of [from, to) of a row, if any:
+    // sought a block of pixels at a time from each end, then pixel by pixel.
     const auto differing = [](const quint32* rowA, const quint32* rowB, int from, int to, int& left, int& right) {
+        constexpr int Block = 16;
+        constexpr size_t BlockBytes = Block * sizeof(quint32);
         if (from >= to || std::memcmp(rowA + from, rowB + from, size_t(to - from) * sizeof(quint32)) == 0)
             return false;
         left = from;
+        while (to - left >= Block && std::memcmp(rowA + left, rowB + left, BlockBytes) == 0)
+            left += Block;
         while (rowA[left] == rowB[left])
             ++left;
-        right = to - 1;
+        right = to;
+        while (right - left >= Block && std::memcmp(rowA + right - Block, rowB + right - Block, BlockBytes) == 0)
+            right -= Block;
+        --right;
         while (rowA[right] == rowB[right])
             --right;
         return true;
@@ -94,6 +102,30 @@ QRegion FrameDamage::difference(const QImage& a, const QImage& b, const QRect& s
         runRight = std::max(runRight, right);
     }
     closeRun(a.height());
+    return changed;
+}
+
+QRegion FrameDamage::frameShown(const QImage& frame, const QRect& mayDiffer)
+{
+    if (m_shown.isNull() || m_shown.size() != frame.size() || m_shown.format() != frame.format()
+        || frame.depth() != 32) {
+        m_shown = frame.copy();
+        return frame.rect();
+    }
+    const QRect area = mayDiffer & frame.rect();
+    if (area.isEmpty())
+        return QRegion();
+    // The two parts compared in place, as images over the frames' own rows.
+    const auto part = [&area](const QImage& image) {
+        return QImage(image.constScanLine(area.top()) + area.left() * 4, area.width(), area.height(),
+                      image.bytesPerLine(), image.format());
+    };
+    const QRegion changed = difference(part(frame), part(m_shown)).translated(area.topLeft());
+    for (const QRect& r : changed) {
+        const size_t bytes = size_t(r.width()) * sizeof(quint32);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(m_shown.scanLine(y) + r.left() * 4, frame.constScanLine(y) + r.left() * 4, bytes);
+    }
     return changed;
 }
 

@@ -22,6 +22,12 @@ public:
     // of the window, outside `painted`, that still shows something else than
     // the frame: it needs a repaint of its own.
     QRegion framePainted(const QImage& frame, const QRegion& painted);
+    // `frame` is about to be shown by a window that puts frames on the
+    // screen itself. Returns the part of the window where it differs from
+    // what the window shows, looking only inside `mayDiffer` (the caller
+    // knows them equal elsewhere), or all of it while nothing is known of
+    // what the window shows; the window is then taken to show `frame`.
+    QRegion frameShown(const QImage& frame, const QRect& mayDiffer);
     // Forgets what the window shows: the next tick repaints all of it.
     void reset();
 

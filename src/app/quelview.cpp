@@ -149,11 +149,16 @@ void quelView::midKeyTimeOut()
 
 void quelView::timerEvent(QTimerEvent* e)
 {
-    // Only the part of the window where frames change is repainted; the
-    // frame is composed whole all the same. Asked for through update(), like
-    // every repaint, so that requests before the paint give one frame.
-    if (shown && lcdOn)
-        updatePhonePart(frameCoversScreen() ? damage.tickRect(phoneRect()) : phoneRect());
+    // Where the window puts frames on the screen itself, the tick shows its
+    // frame at once: the toolkit's repaint would only call paintEvent. Else
+    // only the part of the window where frames change is repainted, asked
+    // for through update() so that requests before the paint give one frame.
+    if (shown && lcdOn) {
+        if (presentsFrames())
+            showTickFrame();
+        else
+            updatePhonePart(frameCoversScreen() ? damage.tickRect(phoneRect()) : phoneRect());
+    }
     ticker.onTimer(e->timerId());
 }
 
@@ -198,6 +203,7 @@ void quelView::composeFrame()
         keepTextAreas(painter);
     }
     painter.end();
+    unshownArea = canvas.rect();
 }
 
 quelView::FrameContent quelView::contentNow()
@@ -252,16 +258,24 @@ void quelView::composeChangingPart()
 {
     // The background, the face, the date, the lunar line and the hint are
     // as the last frame left them: only the hands' reach and the digital
-    // time are put back and drawn anew, and over them whatever line of text
-    // reaches into them. Every layer still reads the clock and writes its
-    // lines, as a whole frame does.
+    // time are put back (background and face) and drawn anew, and over them
+    // whatever line of text reaches into them. Every layer still reads the
+    // clock and writes its lines, as a whole frame does.
     const QRect changing = (handsReach() | timeArea) & canvas.rect();
+    unshownArea |= changing;
+    if (underHands.isNull()) {
+        // Drawn as a whole frame draws them, so the pixels are the same.
+        underHands = bgPixmap;
+        underHands.detach();
+        QPainter face(&underHands);
+        drawFace(face);
+    }
     QPainter painter(&canvas);
     painter.setClipRect(changing);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawPixmap(changing, bgPixmap, changing);
+    painter.drawPixmap(changing, underHands, changing);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    drawAnalog(painter);
+    drawHands(painter);
     drawDigital(painter);
     if (dateArea.intersects(changing))
         drawDate(painter);
@@ -310,6 +324,7 @@ void quelView::takeSettings(SkinSettingsRead read)
 
 void quelView::takeImages(SkinImages images)
 {
+    underHands = QPixmap();
     bgPixmap = std::move(images.background);
     clockPixmap = std::move(images.face);
     faceSize = images.faceSize;
@@ -364,6 +379,8 @@ void quelView::paintEvent(QPaintEvent* e)
         // Where the frame differs from the screen beyond the part repainted
         // (a hand longer than foreseen, text grown wider), a second repaint.
         const QRegion stale = damage.framePainted(frame, phonePart(e->region()));
+        // Compared whole: only what is left to repaint differs.
+        unshownArea = stale.boundingRect();
         if (!stale.isEmpty())
             updatePhonePart(stale);
     } else {
@@ -371,4 +388,23 @@ void quelView::paintEvent(QPaintEvent* e)
     }
     writeDiagnostic("\npaint over\n");
     ZKbMainWidget::paintEvent(e);
+}
+
+void quelView::showTickFrame()
+{
+    const DiagnosticBatch frameLines;
+    writeDiagnostic("\npaint\n");
+    composeFrame();
+    const QImage frame = canvas.toImage();
+    if (!framesAreSeen()) {
+        // Nothing to show the frame on: nothing to compare it with either.
+        damage.reset();
+    } else if (frameCoversScreen()) {
+        showFrame(frame, windowPart(damage.frameShown(frame, unshownArea)));
+    } else {
+        damage.reset();
+        showFrame(frame, rect());
+    }
+    unshownArea = QRect();
+    writeDiagnostic("\npaint over\n");
 }

@@ -75,7 +75,10 @@ private:
     void initImg();
     void takeSettings(SkinSettingsRead read);
     void takeImages(SkinImages images);
+    // The face, then the hands and the cap over it.
     void drawAnalog(QPainter& painter);
+    void drawFace(QPainter& painter);
+    void drawHands(QPainter& painter);
     void drawDigital(QPainter& painter);
     void drawDate(QPainter& painter);
     void drawLunar(QPainter& painter);
@@ -97,12 +100,27 @@ private:
     const QString& notifyText() const;
     // Today's date in the lunar calendar, and its diagnostic line.
     QString lunarToday();
+    // The lunar date last converted and the Gregorian day it is for: every
+    // frame asks for it, the conversion walks the table from 1900.
+    struct LunarDay
+    {
+        int year = 0;
+        int month = 0;
+        int day = 0;
+        bool valid = false;
+        QString text;
+    };
+    LunarDay lunarDay;
     static void writeLunarLength(const QString& lunar);
     // Runs the one-second tick while the lock screen is shown with the
     // display on, and only then; restart re-aligns it to the next second.
     void keepTicking(bool restart);
     // Reads the wall clock into curTime, as every layer showing the time does.
     void readClock();
+    // A tick's frame where the window puts frames on the screen itself:
+    // shown at once, only where it differs from the last, past the
+    // toolkit's repaint.
+    void showTickFrame();
     static QRect phoneRect();
     // Whether the canvas hides the whole phone's screen behind it.
     bool frameCoversScreen() const;
@@ -131,6 +149,10 @@ private:
     QSize capSize { 0, 0 };
     QPoint capOffset;
     QPixmap canvas;
+    // The background with the face over it, as every frame has them under
+    // the hands: a tick puts it back where the hands sweep rather than
+    // drawing the face there again. Made by the first tick that needs it.
+    QPixmap underHands;
     // The background the canvas was first copied from.
     qint64 canvasBackground = 0;
     struct tm* curTime = nullptr;
@@ -143,6 +165,9 @@ private:
     CachedTextLine notifyLine;
     // What the canvas shows and where its text lines may reach.
     FrameContent composedContent;
+    // The part of the canvas composed anew since the window last showed it:
+    // elsewhere it holds what the window shows.
+    QRect unshownArea;
     QRect timeArea;
     QRect dateArea;
     QRect lunarArea;

@@ -13,9 +13,18 @@
 // upright position by the hand's angle.
 void quelView::drawAnalog(QPainter& painter)
 {
+    drawFace(painter);
+    drawHands(painter);
+}
+
+void quelView::drawFace(QPainter& painter)
+{
     // Only the part of the face that can show was kept; it goes where it lies in the face.
     painter.drawPixmap(clockX + faceOffset.x(), clockY + faceOffset.y(), clockPixmap, 0, 0, -1, -1);
+}
 
+void quelView::drawHands(QPainter& painter)
+{
     readClock();
     const int h = curTime->tm_hour;
     const int m = curTime->tm_min;

@@ -19,9 +19,14 @@ QString quelView::lunarToday()
     // tm_year + 1900 overflows int for the last years the C library breaks
     // down; any year past INT_MAX is as far outside the table as INT_MAX.
     date.year = int(std::min<long long>(curTime->tm_year + 1900LL, INT_MAX));
-    QString lunar;
-    GetDayOf(date, lunar);
-    return lunar;
+    if (!lunarDay.valid || lunarDay.year != date.year || lunarDay.month != date.month || lunarDay.day != date.day) {
+        GetDayOf(date, lunarDay.text);
+        lunarDay.year = date.year;
+        lunarDay.month = date.month;
+        lunarDay.day = date.day;
+        lunarDay.valid = true;
+    }
+    return lunarDay.text;
 }
 
 void quelView::writeLunarLength(const QString& lunar)

@@ -2,6 +2,7 @@
 #include "platform/displayplatform.h"
 
 #include "platform/diagnostics.h"
+#include "platform/offscreendisplay.h"
 #include "platform/wayland/waylanddisplay.h"
 #include "platform/x11/x11display.h"
 
@@ -46,7 +47,7 @@ std::unique_ptr<DisplayPlatform> DisplayPlatform::create(QWidget* window)
                      "shown, keys may still reach other applications (start lockapp with QT_QPA_PLATFORM=xcb "
                      "to hold them)\n");
     }
-    // Offscreen, nobody sees a screen to cover: the window keeps the phone's
-    // size, and frames are put into it as they are.
-    return std::make_unique<DisplayPlatform>(QGuiApplication::platformName() == QLatin1String("offscreen"));
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return std::make_unique<OffscreenDisplay>();
+    return std::make_unique<DisplayPlatform>();
 }

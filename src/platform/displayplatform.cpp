@@ -1,9 +1,6 @@
 #include "platform/displayplatform.h"
 
-DisplayPlatform::DisplayPlatform(bool phoneSized)
-    : m_phoneSized(phoneSized)
-{
-}
+DisplayPlatform::DisplayPlatform() = default;
 
 DisplayPlatform::~DisplayPlatform() = default;
 

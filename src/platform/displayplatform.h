@@ -14,9 +14,9 @@ class QWidget;
 // shown, the screen and the keys to itself alone. One is chosen at start-up
 // (DisplayPlatform::create); the window asks only this interface.
 //
-// This base is the plain platform (offscreen, or a window system that offers
-// a client no way to hold the keys): the toolkit paints the window, and
-// holding and releasing do nothing.
+// This base is the plain platform (a window system that offers a client no
+// way to hold the keys): the toolkit paints the window, and holding and
+// releasing do nothing.
 class DisplayPlatform : public QObject
 {
     Q_OBJECT
@@ -27,9 +27,7 @@ public:
     // The display platform for the lock window, after the application object.
     static std::unique_ptr<DisplayPlatform> create(QWidget* window);
 
-    // phoneSized: a window of the phone's size, for a platform with no
-    // screen worth covering (offscreen).
-    explicit DisplayPlatform(bool phoneSized = false);
+    DisplayPlatform();
     ~DisplayPlatform() override;
 
     // Flags the lock window needs on this platform.
@@ -41,8 +39,11 @@ public:
     // Whether present() is handed the phone's screen as it is (a window of
     // the phone's size) and fits it to each screen itself; otherwise the
     // window covers the toolkit's screen and the frame is fitted into it.
-    virtual bool fitsFramesItself() const { return m_phoneSized; }
-    // Shows the part `windowPart` of `windowImage`, the window's picture.
+    virtual bool fitsFramesItself() const { return false; }
+    // Whether what present() is handed reaches a screen at all.
+    virtual bool framesAreSeen() const { return true; }
+    // Shows the part `windowPart` of `windowImage`, the window's picture
+    // (here: drops it).
     virtual void present(const QImage& windowImage, const QRegion& windowPart);
 
     // The window has just been shown at `geometry` (the screen's pixels):
@@ -53,9 +54,6 @@ public:
     virtual void beforeHide();
     // The window has hidden: let go, and give the keys back.
     virtual void release();
-
-private:
-    bool m_phoneSized;
 
 signals:
     // What the screen showed of the window is lost: present all of it again.

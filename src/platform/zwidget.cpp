@@ -42,6 +42,11 @@ bool ZMainWidget::presentsFrames() const
     return m_platform->presentsFrames() && !redirected(nullptr);
 }
 
+bool ZMainWidget::framesAreSeen() const
+{
+    return m_platform->framesAreSeen();
+}
+
 void ZMainWidget::presentFrame(const QImage& frame, const QRegion& region)
 {
     m_platform->present(frame, region);
@@ -58,9 +63,14 @@ QRegion ZMainWidget::phonePart(const QRegion& windowPart) const
     return FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toPhone(windowPart);
 }
 
+QRegion ZMainWidget::windowPart(const QRegion& phonePart) const
+{
+    return FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toWindow(phonePart);
+}
+
 void ZMainWidget::updatePhonePart(const QRegion& phonePart)
 {
-    update(FrameFit(size(), QSize(PhoneScreen::Width, PhoneScreen::Height)).toWindow(phonePart));
+    update(windowPart(phonePart));
 }
 
 void ZMainWidget::showFrame(const QImage& frame, const QRegion& windowPart)

@@ -49,6 +49,7 @@ protected:
     // a part of the window shows, and a repaint of a part of the phone's
     // screen.
     QRegion phonePart(const QRegion& windowPart) const;
+    QRegion windowPart(const QRegion& phonePart) const;
     void updatePhonePart(const QRegion& phonePart);
     // Puts the phone's screen, `frame`, on the window for a paint event's
     // region. Where the frame leaves the phone's screen bare (smaller, empty
@@ -60,6 +61,9 @@ protected:
     // its frame to presentFrame() and opens no painter on the window. A
     // paint redirected elsewhere (grab(), render()) paints as usual.
     bool presentsFrames() const;
+    // Whether frames presented reach a screen: not offscreen, where the
+    // window only composes them.
+    bool framesAreSeen() const;
     // Shows the part region of frame, laid over the window from its top-left.
     void presentFrame(const QImage& frame, const QRegion& region);
     QPaintEngine* paintEngine() const override;

@@ -32,6 +32,9 @@ private slots:
     void changesInsideATicksRepaintKeepItsRectangle();
     void keepsNoShareOfTheFrame_data();
     void keepsNoShareOfTheFrame();
+    void frameShownFindsWhatChanged_data();
+    void frameShownFindsWhatChanged();
+    void frameShownOfAnotherSizeIsWhole();
 };
 
 void tst_FrameDamage::difference_data()
@@ -61,6 +64,14 @@ void tst_FrameDamage::difference_data()
                                                << QRect(0, 0, 240, 20) << QRegion();
     QTest::newRow("skipped part beyond the image") << QList<QPoint> { { 239, 319 }, { 0, 0 } }
                                                    << QRect(100, 300, 500, 500) << QRegion(0, 0, 1, 1);
+    // Rows are searched 16 pixels at a time from each end, then one by one.
+    QTest::newRow("first pixel of a block") << QList<QPoint> { { 16, 7 } } << QRect() << QRegion(16, 7, 1, 1);
+    QTest::newRow("last pixel of a block") << QList<QPoint> { { 15, 7 } } << QRect() << QRegion(15, 7, 1, 1);
+    QTest::newRow("first of the last block") << QList<QPoint> { { 224, 7 } } << QRect() << QRegion(224, 7, 1, 1);
+    QTest::newRow("just before it") << QList<QPoint> { { 223, 7 } } << QRect() << QRegion(223, 7, 1, 1);
+    QTest::newRow("both ends of a row") << QList<QPoint> { { 0, 7 }, { 239, 7 } } << QRect() << QRegion(0, 7, 240, 1);
+    QTest::newRow("beside the skipped part, blocks apart") << QList<QPoint> { { 3, 120 }, { 236, 120 } } << skip
+                                                           << QRegion(3, 120, 234, 1);
 }
 
 void tst_FrameDamage::difference()
@@ -173,6 +184,65 @@ void tst_FrameDamage::keepsNoShareOfTheFrame()
         QCOMPARE(damage.framePainted(canvas, left), QRegion());
     // Now the window shows the frame everywhere.
     QCOMPARE(damage.framePainted(canvas, QRegion(0, 0, 1, 1)), QRegion());
+}
+
+void tst_FrameDamage::frameShownFindsWhatChanged_data()
+{
+    QTest::addColumn<QList<QPoint>>("changed");
+    QTest::addColumn<QRect>("mayDiffer");
+    QTest::addColumn<QRegion>("expected");
+
+    const QRect area(50, 100, 100, 50);
+    QTest::newRow("nothing") << QList<QPoint>() << area << QRegion();
+    QTest::newRow("one pixel") << QList<QPoint> { { 90, 120 } } << area << QRegion(90, 120, 1, 1);
+    QTest::newRow("the area's corners") << QList<QPoint> { { 50, 100 }, { 149, 149 } } << area
+                                        << (QRegion(50, 100, 1, 1) + QRegion(149, 149, 1, 1));
+    QTest::newRow("rows in a run") << QList<QPoint> { { 60, 110 }, { 140, 111 } } << area << QRegion(60, 110, 81, 2);
+    // Where the caller knows nothing changed, nothing is looked at.
+    QTest::newRow("only inside the area") << QList<QPoint> { { 49, 120 }, { 90, 120 }, { 90, 150 } } << area
+                                          << QRegion(90, 120, 1, 1);
+    QTest::newRow("the frame's last pixel") << QList<QPoint> { { 239, 319 } } << QRect(0, 0, 240, 320)
+                                            << QRegion(239, 319, 1, 1);
+    QTest::newRow("an area past the frame") << QList<QPoint> { { 239, 319 } } << QRect(200, 300, 100, 100)
+                                            << QRegion(239, 319, 1, 1);
+    QTest::newRow("an empty area") << QList<QPoint> { { 90, 120 } } << QRect() << QRegion();
+}
+
+// A window that puts its frames on the screen itself shows only what
+// changed: each change exactly once, and then it counts as shown.
+void tst_FrameDamage::frameShownFindsWhatChanged()
+{
+    QFETCH(QList<QPoint>, changed);
+    QFETCH(QRect, mayDiffer);
+    QFETCH(QRegion, expected);
+
+    FrameDamage damage;
+    // Nothing known of the window yet: all of it.
+    QCOMPARE(damage.frameShown(frame(), mayDiffer), QRegion(0, 0, 240, 320));
+    QImage canvas = withPixels(frame(), changed);
+    QCOMPARE(damage.frameShown(canvas, mayDiffer), expected);
+    QVERIFY(canvas.isDetached());
+    QCOMPARE(damage.frameShown(canvas, mayDiffer), QRegion());
+
+    // The next frame drawn into the same image: what the window is known to
+    // show is not.
+    canvas.setPixel(100, 125, 0xff00ff00);
+    const QRegion next = damage.frameShown(canvas, QRect(0, 0, 240, 320));
+    QVERIFY(next.contains(QPoint(100, 125)));
+    QCOMPARE(damage.frameShown(canvas, QRect(0, 0, 240, 320)), QRegion());
+}
+
+void tst_FrameDamage::frameShownOfAnotherSizeIsWhole()
+{
+    FrameDamage damage;
+    damage.frameShown(frame(), QRect(0, 0, 240, 320));
+    QImage smaller(130, 100, QImage::Format_RGB32);
+    smaller.fill(0xff336699);
+    QCOMPARE(damage.frameShown(smaller, QRect(0, 0, 1, 1)), QRegion(0, 0, 130, 100));
+    QCOMPARE(damage.frameShown(smaller, QRect(0, 0, 130, 100)), QRegion());
+    // After a reset nothing is known of the window.
+    damage.reset();
+    QCOMPARE(damage.frameShown(smaller, QRect(0, 0, 1, 1)), QRegion(0, 0, 130, 100));
 }
 
 QTEST_GUILESS_MAIN(tst_FrameDamage)

@@ -2,7 +2,8 @@
 // from the X server (an Xvfb started here): exactly the part asked for
 // changes, through shared memory over a local connection and over the
 // connection itself over TCP. And the real lockapp, raised: its main thread
-// sleeps once a frame, with no round trip to the server in between.
+// sleeps once a frame, with no round trip to the server in between, and no
+// other thread of it wakes for its frames.
 #include "common/appfolder.h"
 #include "harness/headlesssession.h"
 #include "platform/x11/x11connection.h"
@@ -157,6 +158,7 @@ private slots:
     void presentsOnlyItsRegion();
     void followsAGrowingWindow();
     void grabPaintsThroughAPainter();
+    void lockappSleepsOnceAFrame_data();
     void lockappSleepsOnceAFrame();
     void scaledLockappFillsItsWindow();
 
@@ -172,6 +174,8 @@ void tst_X11Present::presentsOnlyItsRegion_data()
 {
     QTest::addColumn<QRegion>("region");
     QTest::addColumn<QImage::Format>("format");
+    // A tick's few KiB go over the connection even where memory is shared.
+    QTest::newRow("a tick's change") << (QRegion(100, 100, 30, 20) + QRegion(10, 300, 8, 8)) << QImage::Format_RGB32;
     QTest::newRow("one rectangle") << QRegion(10, 20, 100, 50) << QImage::Format_RGB32;
     QTest::newRow("two rectangles") << (QRegion(0, 0, 40, 40) + QRegion(150, 200, 60, 90)) << QImage::Format_RGB32;
     QTest::newRow("past the frame's edges") << QRegion(200, 280, 100, 100) << QImage::Format_RGB32;
@@ -251,25 +255,44 @@ std::unique_ptr<ChildProcess> tst_X11Present::raiseLockapp(AppFolder& folder, co
     return lockapp;
 }
 
+void tst_X11Present::lockappSleepsOnceAFrame_data()
+{
+    QTest::addColumn<bool>("phoneSized");
+    // Pixel for pixel, a tick changes a few KiB: put over the connection,
+    // with nothing for the server to answer. Scaled to the screen, four
+    // times as much goes through shared memory, and the fence's answer
+    // wakes the toolkit's reader thread.
+    QTest::newRow("phone-sized window") << true;
+    QTest::newRow("scaled over the screen") << false;
+}
+
 void tst_X11Present::lockappSleepsOnceAFrame()
 {
+    QFETCH(bool, phoneSized);
     AppFolder folder;
-    const auto raised = raiseLockapp(folder);
+    const auto raised = raiseLockapp(folder, { phoneSized ? "LOCKAPP_FULLSCREEN=0" : "LOCKAPP_FULLSCREEN=1" });
     QVERIFY(raised);
     ChildProcess& lockapp = *raised;
     std::this_thread::sleep_for(1500ms);
 
     // The main thread sleeps in the event loop between ticks. Were each
     // frame to wait for the server before painting, it would sleep twice.
+    // And, pixel for pixel, no other thread wakes: an answer from the server
+    // to each frame would wake the toolkit's thread that reads the connection.
     const size_t from = lockapp.size();
     const qint64 before = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
+    const qint64 allBefore = contextSwitches(lockapp.pid(), SwitchCount::AllThreadsSleeps);
     std::this_thread::sleep_for(8s);
     const qint64 after = contextSwitches(lockapp.pid(), SwitchCount::MainThreadSleeps);
+    const qint64 allAfter = contextSwitches(lockapp.pid(), SwitchCount::AllThreadsSleeps);
     const size_t frames = lockapp.count("\npaint over\n", from, lockapp.size());
-    QVERIFY(before >= 0 && after >= before);
+    QVERIFY(before >= 0 && after >= before && allBefore >= 0 && allAfter >= allBefore);
     QVERIFY2(frames >= 7, qPrintable(QStringLiteral("%1 frames in 8 s").arg(frames)));
     QVERIFY2(after - before <= qint64(frames + frames / 2),
              qPrintable(QStringLiteral("the main thread slept %1 times in %2 frames").arg(after - before).arg(frames)));
+    if (phoneSized)
+        QVERIFY2(allAfter - allBefore <= qint64(frames + frames / 2),
+                 qPrintable(QStringLiteral("its threads slept %1 times in %2 frames").arg(allAfter - allBefore).arg(frames)));
 }
 
 void tst_X11Present::scaledLockappFillsItsWindow()

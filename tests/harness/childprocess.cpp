@@ -280,7 +280,7 @@ qint64 contextSwitches(pid_t pid, SwitchCount what)
     while (const dirent* entry = readdir(folder)) {
         if (entry->d_name[0] == '.')
             continue;
-        const qint64 task = switchesOfTask(tasks + entry->d_name + "/status", false);
+        const qint64 task = switchesOfTask(tasks + entry->d_name + "/status", what == SwitchCount::AllThreadsSleeps);
         if (task > 0)
             total += task;
     }

@@ -74,7 +74,9 @@ private:
 std::string runToEnd(const std::vector<std::string>& argv, int* exitCode = nullptr);
 
 // A process's context switches, from /proc: the voluntary ones of its main
-// thread (how often it slept), or both kinds over all its threads (every
-// wake-up of the process). -1 when the process cannot be read.
-enum class SwitchCount { MainThreadSleeps, AllWakeUps };
+// thread (how often it slept), the voluntary ones of all its threads (how
+// often any of them slept: not counting being pre-empted on a busy machine),
+// or both kinds over all its threads (every wake-up of the process). -1 when
+// the process cannot be read.
+enum class SwitchCount { MainThreadSleeps, AllThreadsSleeps, AllWakeUps };
 qint64 contextSwitches(pid_t pid, SwitchCount what);

@@ -110,10 +110,17 @@ void X11FramePresenter::present(const QImage& frame, const QRegion& region, uint
     }
 
     const auto stride = static_cast<std::size_t>(pixels.bytesPerLine());
-    if (!ensureSegment(stride * static_cast<std::size_t>(pixels.height()))) {
+    std::size_t partBytes = 0;
+    for (const QRect& rect : part)
+        partBytes += static_cast<std::size_t>(rect.width()) * static_cast<std::size_t>(rect.height()) * 4;
+    // A small part over the connection: no answer to wait for or to wake on.
+    // The server takes requests in order, so a put from the segment before
+    // it cannot land over it.
+    if (partBytes <= SocketPutBytes || !ensureSegment(stride * static_cast<std::size_t>(pixels.height()))) {
         putOverSocket(pixels, part, window);
         if (mirror)
             putOverSocket(pixels, part, mirror);
+        xcb_flush(m_connection);
         return;
     }
     waitForServer();
@@ -213,20 +220,24 @@ void X11FramePresenter::putOverSocket(const QImage& frame, const QRegion& region
 {
     // Each request within the server's limit, header included.
     const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(m_connection)) * 4 - 24;
-    std::vector<uchar> rows;
+    const uchar* const pixels = frame.constBits();
+    const auto stride = static_cast<std::size_t>(frame.bytesPerLine());
     for (const QRect& rect : region) {
         const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
         const int rowsPerPut = std::max<int>(1, static_cast<int>(maxBytes / rowBytes));
         for (int top = rect.top(); top <= rect.bottom(); top += rowsPerPut) {
             const int count = std::min(rowsPerPut, rect.bottom() + 1 - top);
-            rows.resize(rowBytes * static_cast<std::size_t>(count));
+            const std::size_t bytes = rowBytes * static_cast<std::size_t>(count);
+            // Grown only: the rows are written over, never read unwritten.
+            if (m_rows.size() < bytes)
+                m_rows.resize(bytes);
             for (int row = 0; row < count; ++row)
-                std::memcpy(rows.data() + rowBytes * static_cast<std::size_t>(row),
-                            frame.constScanLine(top + row) + static_cast<std::size_t>(rect.left()) * 4, rowBytes);
+                std::memcpy(m_rows.data() + rowBytes * static_cast<std::size_t>(row),
+                            pixels + static_cast<std::size_t>(top + row) * stride + static_cast<std::size_t>(rect.left()) * 4,
+                            rowBytes);
             xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, m_gc, static_cast<uint16_t>(rect.width()),
                           static_cast<uint16_t>(count), static_cast<int16_t>(rect.x()), static_cast<int16_t>(top), 0,
-                          WindowDepth, static_cast<uint32_t>(rows.size()), rows.data());
+                          WindowDepth, static_cast<uint32_t>(bytes), m_rows.data());
         }
     }
-    xcb_flush(m_connection);
 }

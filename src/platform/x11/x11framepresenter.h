@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class QImage;
 class QRect;
@@ -23,9 +24,20 @@ struct xcb_connection_t;
 // and by the next frame, a second later, the answer has long been read and
 // is collected without waiting. Only a server still busy with the last frame
 // is waited for.
+//
+// That answer still wakes the toolkit's thread that reads the connection.
+// A clock's tick changes a few thousand pixels: parts that small go over the
+// connection itself, which asks for no answer; the segment carries larger
+// ones (a whole frame at a raise or a new day, frames scaled to a screen).
 class X11FramePresenter
 {
 public:
+    // The largest part, in bytes, put over the connection when memory is
+    // shared: a tick's change is 2-7 KiB, a whole frame 300. (Scaled twice,
+    // a tick's 40 KiB over the connection had the main thread sleep up to
+    // twice a frame.)
+    static constexpr std::size_t SocketPutBytes = 16 * 1024;
+
     // True on the xcb platform, with windows not scaled by the toolkit, when
     // the server keeps 24-bit pixels in 32-bit words in this machine's byte
     // order, the layout of the frames handed in.
@@ -44,7 +56,8 @@ public:
     // converted first.
     void present(const QImage& frame, const QRegion& region, uint32_t mirror = 0);
 
-    // Whether frames go through shared memory (known after the first one).
+    // Whether frames go through shared memory (known after the first part
+    // larger than SocketPutBytes).
     bool sharesMemory() const { return m_memory != nullptr; }
 
 private:
@@ -64,4 +77,6 @@ private:
     bool m_segmentFailed = false;
     unsigned int m_fence = 0;
     bool m_fencePending = false;
+    // The rows of one put over the connection, kept from frame to frame.
+    std::vector<unsigned char> m_rows;
 };
