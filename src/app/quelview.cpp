@@ -87,7 +87,7 @@ void quelView::LcdMessage(const QCString& msg, const QByteArray& /*data*/)
 {
     if (msg == "LCDOn") {
         lcdOn = true;
-        update();
+        requestRepaint();
         // Started anew: the first tick falls just after the next second.
         keepTicking(true);
         writeDiagnostic("\nLCDOn\n");
@@ -124,7 +124,7 @@ void quelView::keyPressEvent(QKeyEvent* e)
         }
     } else if (e->key() == MiddleKey) {
         unlockArmed = true;
-        update();
+        requestRepaint();
         // A time-out of zero or less would fire at once and leave no time for
         // the star key; then the key stays armed until an unlock completes.
         if (settings.timeOut > 0)
@@ -144,7 +144,7 @@ void quelView::keepTicking(bool restart)
 void quelView::midKeyTimeOut()
 {
     unlockArmed = false;
-    update();
+    requestRepaint();
 }
 
 void quelView::timerEvent(QTimerEvent* e)
@@ -154,10 +154,10 @@ void quelView::timerEvent(QTimerEvent* e)
     // only the part of the window where frames change is repainted, asked
     // for through update() so that requests before the paint give one frame.
     if (shown && lcdOn) {
-        if (presentsFrames())
+        if (presentsFrames() && !repaintRequested)
             showTickFrame();
         else
-            updatePhonePart(frameCoversScreen() ? damage.tickRect(phoneRect()) : phoneRect());
+            requestRepaint(frameCoversScreen() ? damage.tickRect(phoneRect()) : phoneRect());
     }
     ticker.onTimer(e->timerId());
 }
@@ -370,6 +370,7 @@ bool quelView::frameCoversScreen() const
 
 void quelView::paintEvent(QPaintEvent* e)
 {
+    repaintRequested = false;
     const DiagnosticBatch frameLines;
     writeDiagnostic("\npaint\n");
     composeFrame();
@@ -382,7 +383,7 @@ void quelView::paintEvent(QPaintEvent* e)
         // Compared whole: only what is left to repaint differs.
         unshownArea = stale.boundingRect();
         if (!stale.isEmpty())
-            updatePhonePart(stale);
+            requestRepaint(stale);
     } else {
         damage.reset();
     }
@@ -407,4 +408,16 @@ void quelView::showTickFrame()
     }
     unshownArea = QRect();
     writeDiagnostic("\npaint over\n");
+}
+
+void quelView::requestRepaint()
+{
+    repaintRequested = true;
+    update();
+}
+
+void quelView::requestRepaint(const QRegion& phonePart)
+{
+    repaintRequested = true;
+    updatePhonePart(phonePart);
 }

@@ -121,6 +121,11 @@ private:
     // shown at once, only where it differs from the last, past the
     // toolkit's repaint.
     void showTickFrame();
+    // update() of the window or of a part of the phone's screen, remembered
+    // until the paint: a tick in the same pass of the event loop joins that
+    // paint instead of showing a frame of its own.
+    void requestRepaint();
+    void requestRepaint(const QRegion& phonePart);
     static QRect phoneRect();
     // Whether the canvas hides the whole phone's screen behind it.
     bool frameCoversScreen() const;
@@ -177,4 +182,5 @@ private:
     // The layers read the local time with the zone this keeps current.
     TimeZoneWatch zoneWatch;
     bool keyLinesWritten = true;
+    bool repaintRequested = false;
 };
