@@ -257,11 +257,14 @@ void quelView::keepTextAreas(QPainter& painter)
 void quelView::composeChangingPart()
 {
     // The background, the face, the date, the lunar line and the hint are
-    // as the last frame left them: only the hands' reach and the digital
-    // time are put back (background and face) and drawn anew, and over them
-    // whatever line of text reaches into them. Every layer still reads the
-    // clock and writes its lines, as a whole frame does.
-    const QRect changing = (handsReach() | timeArea) & canvas.rect();
+    // as the last frame left them: only where the last frame's hands were
+    // and this one's go, and the digital time, are put back (background and
+    // face) and drawn anew, and over them whatever line of text reaches into
+    // them. Every layer still reads the clock and writes its lines, as a
+    // whole frame does.
+    readClock();
+    const HandLines hands = handLines();
+    const QRect changing = (handsShown | handsArea(hands) | timeArea) & canvas.rect();
     unshownArea |= changing;
     if (underHands.isNull()) {
         // Drawn as a whole frame draws them, so the pixels are the same.
@@ -275,7 +278,7 @@ void quelView::composeChangingPart()
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawPixmap(changing, underHands, changing);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    drawHands(painter);
+    drawHands(painter, hands);
     drawDigital(painter);
     if (dateArea.intersects(changing))
         drawDate(painter);

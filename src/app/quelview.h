@@ -12,10 +12,13 @@
 #include "skin/skinloading.h"
 #include "skin/skinsettings.h"
 
+#include <QColor>
 #include <QImage>
+#include <QLine>
 #include <QPixmap>
 #include <QString>
 
+#include <array>
 #include <ctime>
 #include <memory>
 
@@ -78,7 +81,21 @@ private:
     // The face, then the hands and the cap over it.
     void drawAnalog(QPainter& painter);
     void drawFace(QPainter& painter);
+    // Reads the clock and draws the hands and the cap over them.
     void drawHands(QPainter& painter);
+    // One hand as drawn: from the pivot to its free end, with its pen.
+    struct HandLine
+    {
+        QLine line;
+        int penWidth = 1;
+        QColor colour;
+    };
+    using HandLines = std::array<HandLine, 3>;
+    // The hour, minute and second hands at the reading in curTime.
+    HandLines handLines() const;
+    void drawHands(QPainter& painter, const HandLines& hands);
+    // Where the hands and the cap may have touched a pixel.
+    QRect handsArea(const HandLines& hands) const;
     void drawDigital(QPainter& painter);
     void drawDate(QPainter& painter);
     void drawLunar(QPainter& painter);
@@ -173,6 +190,8 @@ private:
     // The part of the canvas composed anew since the window last showed it:
     // elsewhere it holds what the window shows.
     QRect unshownArea;
+    // Where the last frame drew its hands and cap: what a tick puts back.
+    QRect handsShown;
     QRect timeArea;
     QRect dateArea;
     QRect lunarArea;
