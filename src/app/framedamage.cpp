@@ -105,6 +105,16 @@ QRegion FrameDamage::difference(const QImage& a, const QImage& b, const QRect& s
     return changed;
 }
 
+void FrameDamage::copyRows(const QImage& frame, const QRegion& part)
+{
+    // Both 32 bits a pixel and of one size: the rows copied as they are.
+    for (const QRect& r : part) {
+        const size_t bytes = size_t(r.width()) * sizeof(quint32);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(m_shown.scanLine(y) + r.left() * 4, frame.constScanLine(y) + r.left() * 4, bytes);
+    }
+}
+
 QRegion FrameDamage::frameShown(const QImage& frame, const QRect& mayDiffer)
 {
     if (m_shown.isNull() || m_shown.size() != frame.size() || m_shown.format() != frame.format()
@@ -121,11 +131,7 @@ QRegion FrameDamage::frameShown(const QImage& frame, const QRect& mayDiffer)
                       image.bytesPerLine(), image.format());
     };
     const QRegion changed = difference(part(frame), part(m_shown)).translated(area.topLeft());
-    for (const QRect& r : changed) {
-        const size_t bytes = size_t(r.width()) * sizeof(quint32);
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            std::memcpy(m_shown.scanLine(y) + r.left() * 4, frame.constScanLine(y) + r.left() * 4, bytes);
-    }
+    copyRows(frame, changed);
     return changed;
 }
 
@@ -149,11 +155,7 @@ QRegion FrameDamage::framePainted(const QImage& frame, const QRegion& painted)
         m_shown = frame.copy();
     } else if (m_shown.size() == frame.size() && m_shown.format() == frame.format() && frame.depth() == 32) {
         // Only the painted part shows the new frame; the rest shows what it did.
-        for (const QRect& r : painted & frame.rect()) {
-            const size_t bytes = size_t(r.width()) * sizeof(quint32);
-            for (int y = r.top(); y <= r.bottom(); ++y)
-                std::memcpy(m_shown.scanLine(y) + r.left() * 4, frame.constScanLine(y) + r.left() * 4, bytes);
-        }
+        copyRows(frame, painted & frame.rect());
     } else {
         QPainter shown(&m_shown);
         shown.setClipRegion(painted);

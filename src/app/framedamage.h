@@ -37,6 +37,9 @@ public:
     static QRegion difference(const QImage& a, const QImage& b, const QRect& skip = QRect());
 
 private:
+    // Puts `part` of `frame` into what the window is known to show.
+    void copyRows(const QImage& frame, const QRegion& part);
+
     QImage m_shown;
     QRegion m_changing;
 };
