@@ -115,22 +115,22 @@ void FrameDamage::copyRows(const QImage& frame, const QRegion& part)
     }
 }
 
-QRegion FrameDamage::frameShown(const QImage& frame, const QRect& mayDiffer)
+QRegion FrameDamage::frameShown(const QImage& frame, const QRegion& mayDiffer)
 {
     if (m_shown.isNull() || m_shown.size() != frame.size() || m_shown.format() != frame.format()
         || frame.depth() != 32) {
         m_shown = frame.copy();
         return frame.rect();
     }
-    const QRect area = mayDiffer & frame.rect();
-    if (area.isEmpty())
-        return QRegion();
-    // The two parts compared in place, as images over the frames' own rows.
-    const auto part = [&area](const QImage& image) {
-        return QImage(image.constScanLine(area.top()) + area.left() * 4, area.width(), area.height(),
-                      image.bytesPerLine(), image.format());
-    };
-    const QRegion changed = difference(part(frame), part(m_shown)).translated(area.topLeft());
+    QRegion changed;
+    for (const QRect& r : mayDiffer & frame.rect()) {
+        // The two parts compared in place, as images over the frames' own rows.
+        const auto part = [&r](const QImage& image) {
+            return QImage(image.constScanLine(r.top()) + r.left() * 4, r.width(), r.height(), image.bytesPerLine(),
+                          image.format());
+        };
+        changed += difference(part(frame), part(m_shown)).translated(r.topLeft());
+    }
     copyRows(frame, changed);
     return changed;
 }

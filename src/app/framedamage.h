@@ -27,7 +27,7 @@ public:
     // what the window shows, looking only inside `mayDiffer` (the caller
     // knows them equal elsewhere), or all of it while nothing is known of
     // what the window shows; the window is then taken to show `frame`.
-    QRegion frameShown(const QImage& frame, const QRect& mayDiffer);
+    QRegion frameShown(const QImage& frame, const QRegion& mayDiffer);
     // Forgets what the window shows: the next tick repaints all of it.
     void reset();
 

@@ -257,37 +257,38 @@ void quelView::keepTextAreas(QPainter& painter)
 void quelView::composeChangingPart()
 {
     // The background, the face, the date, the lunar line and the hint are
-    // as the last frame left them: only where the last frame's hands were
-    // and this one's go, and the digital time, are put back (background and
-    // face) and drawn anew, and over them whatever line of text reaches into
-    // them. Every layer still reads the clock and writes its lines, as a
-    // whole frame does.
+    // as the last frame left them, and the hour and minute hands unless
+    // they moved: only where a hand moved and where the digital time is
+    // drawn is the canvas put back (to what lies under the second hand)
+    // and composed anew, and over it whatever line of text reaches there.
+    // Every layer still reads the clock and writes its lines, as a whole
+    // frame does.
     readClock();
     const HandLines hands = handLines();
-    const QRect changing = (handsShown | handsArea(hands) | timeArea) & canvas.rect();
-    unshownArea |= changing;
-    if (underHands.isNull()) {
-        // Drawn as a whole frame draws them, so the pixels are the same.
-        underHands = bgPixmap;
-        underHands.detach();
-        QPainter face(&underHands);
-        drawFace(face);
-    }
+    updateUnderSecondHand(hands);
+    const QString lunar = lunarToday();
     QPainter painter(&canvas);
-    painter.setClipRect(changing);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawPixmap(changing, underHands, changing);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    drawHands(painter, hands);
-    drawDigital(painter);
-    if (dateArea.intersects(changing))
-        drawDate(painter);
-    if (lunarArea.intersects(changing))
-        drawLunar(painter);
-    else
-        writeLunarLength(lunarToday());
-    if (notifyArea.intersects(changing))
-        drawNotify(painter);
+    for (const QRect& part : changingParts(hands)) {
+        unshownArea += part;
+        painter.setClipRect(part);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(part, underSecondHand, part);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        if (part.intersects(hands[2].inkBox()))
+            drawHand(painter, hands[2]);
+        if (part.intersects(capArea()))
+            drawCap(painter);
+        if (part.intersects(timeArea))
+            drawDigital(painter);
+        if (part.intersects(dateArea))
+            drawDate(painter);
+        if (part.intersects(lunarArea))
+            drawLunarText(painter, lunar);
+        if (part.intersects(notifyArea))
+            drawNotify(painter);
+    }
+    handsShown = hands;
+    writeLunarLength(lunar);
 }
 
 QRect quelView::handsReach() const
@@ -327,7 +328,7 @@ void quelView::takeSettings(SkinSettingsRead read)
 
 void quelView::takeImages(SkinImages images)
 {
-    underHands = QPixmap();
+    underSecondHand = QPixmap();
     bgPixmap = std::move(images.background);
     clockPixmap = std::move(images.face);
     faceSize = images.faceSize;
@@ -384,7 +385,7 @@ void quelView::paintEvent(QPaintEvent* e)
         // (a hand longer than foreseen, text grown wider), a second repaint.
         const QRegion stale = damage.framePainted(frame, phonePart(e->region()));
         // Compared whole: only what is left to repaint differs.
-        unshownArea = stale.boundingRect();
+        unshownArea = stale;
         if (!stale.isEmpty())
             requestRepaint(stale);
     } else {
@@ -409,7 +410,7 @@ void quelView::showTickFrame()
         damage.reset();
         showFrame(frame, rect());
     }
-    unshownArea = QRect();
+    unshownArea = QRegion();
     writeDiagnostic("\npaint over\n");
 }
 

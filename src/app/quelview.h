@@ -15,12 +15,15 @@
 #include <QColor>
 #include <QImage>
 #include <QLine>
+#include <QList>
 #include <QPixmap>
+#include <QRegion>
 #include <QString>
 
 #include <array>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 class QPainter;
 class WallClock;
@@ -89,16 +92,30 @@ private:
         QLine line;
         int penWidth = 1;
         QColor colour;
+        bool operator==(const HandLine& other) const;
+        // Where the line may touch a pixel.
+        QRect inkBox() const;
+        // What must be composed anew to draw the line on `screen` exactly
+        // as a whole frame does: its box, or the screen if it reaches past.
+        QRect drawnWith(const QRect& screen) const;
     };
     using HandLines = std::array<HandLine, 3>;
     // The hour, minute and second hands at the reading in curTime.
     HandLines handLines() const;
     void drawHands(QPainter& painter, const HandLines& hands);
-    // Where the hands and the cap may have touched a pixel.
-    QRect handsArea(const HandLines& hands) const;
+    static void drawHand(QPainter& painter, const HandLine& hand);
+    void drawCap(QPainter& painter);
+    QRect capArea() const;
+    // Brings underSecondHand to the hour and minute hands of `hands`.
+    void updateUnderSecondHand(const HandLines& hands);
+    // The parts of the canvas a tick composes anew for the hands to move
+    // from the last frame's to `hands`, and the digital time: apart from
+    // each other, each holding the whole of the second hand if it reaches it.
+    QList<QRect> changingParts(const HandLines& hands) const;
     void drawDigital(QPainter& painter);
     void drawDate(QPainter& painter);
     void drawLunar(QPainter& painter);
+    void drawLunarText(QPainter& painter, const QString& lunar);
     void drawNotify(QPainter& painter);
     // What a frame shows besides the time of day: when it is the same as the
     // last frame's, only the changing part is composed anew.
@@ -171,10 +188,12 @@ private:
     QSize capSize { 0, 0 };
     QPoint capOffset;
     QPixmap canvas;
-    // The background with the face over it, as every frame has them under
-    // the hands: a tick puts it back where the hands sweep rather than
-    // drawing the face there again. Made by the first tick that needs it.
-    QPixmap underHands;
+    // The background, the face and the hour and minute hands, as a frame
+    // has them under the second hand: a tick puts it back where the hands
+    // moved and the time is drawn. The hour and minute hands in it are
+    // drawn anew only when they move. Made by the first tick that needs it.
+    QPixmap underSecondHand;
+    std::array<HandLine, 2> baseHands;
     // The background the canvas was first copied from.
     qint64 canvasBackground = 0;
     struct tm* curTime = nullptr;
@@ -189,9 +208,9 @@ private:
     FrameContent composedContent;
     // The part of the canvas composed anew since the window last showed it:
     // elsewhere it holds what the window shows.
-    QRect unshownArea;
-    // Where the last frame drew its hands and cap: what a tick puts back.
-    QRect handsShown;
+    QRegion unshownArea;
+    // The hands the canvas shows.
+    std::optional<HandLines> handsShown;
     QRect timeArea;
     QRect dateArea;
     QRect lunarArea;

@@ -74,33 +74,129 @@ quelView::HandLines quelView::handLines() const
 
 void quelView::drawHands(QPainter& painter, const HandLines& hands)
 {
-    QPen pen;
-    for (const HandLine& hand : hands) {
-        pen.setColor(hand.colour);
-        pen.setWidth(hand.penWidth);
-        painter.setPen(pen);
-        painter.drawLine(hand.line);
-    }
-
-    const QPoint cap = capCorner(clockX, clockY, faceSize, capSize) + capOffset;
-    painter.drawPixmap(cap.x(), cap.y(), centerPixmap, 0, 0, -1, -1);
-    handsShown = handsArea(hands);
+    for (const HandLine& hand : hands)
+        drawHand(painter, hand);
+    drawCap(painter);
+    handsShown = hands;
 }
 
-QRect quelView::handsArea(const HandLines& hands) const
+void quelView::drawHand(QPainter& painter, const HandLine& hand)
+{
+    QPen pen(hand.colour);
+    pen.setWidth(hand.penWidth);
+    painter.setPen(pen);
+    painter.drawLine(hand.line);
+}
+
+QRect quelView::capArea() const
+{
+    return QRect(capCorner(clockX, clockY, faceSize, capSize) + capOffset, centerPixmap.size());
+}
+
+void quelView::drawCap(QPainter& painter)
+{
+    const QPoint cap = capArea().topLeft();
+    painter.drawPixmap(cap.x(), cap.y(), centerPixmap, 0, 0, -1, -1);
+}
+
+bool quelView::HandLine::operator==(const HandLine& other) const
+{
+    return line == other.line && penWidth == other.penWidth && colour == other.colour;
+}
+
+QRect quelView::HandLine::drawnWith(const QRect& screen) const
+{
+    // A line clipped to other sides than the screen's may be rasterized
+    // onto other pixels than the whole line, even where both show it.
+    const QRect box = inkBox();
+    return screen.contains(box) ? box : screen;
+}
+
+QRect quelView::HandLine::inkBox() const
 {
     // A line's square ends reach half its pen beyond them; a pixel more for
     // the rounding, and the coordinates kept where a QRect cannot overflow.
     const auto within = [](qint64 v) { return int(std::clamp<qint64>(v, -(1 << 20), 1 << 20)); };
-    QRect area;
-    for (const HandLine& hand : hands) {
-        const qint64 margin = std::max(hand.penWidth, 1) / 2 + 2;
-        const QLine& line = hand.line;
-        area |= QRect(QPoint(within(qint64(std::min(line.x1(), line.x2())) - margin),
-                             within(qint64(std::min(line.y1(), line.y2())) - margin)),
-                      QPoint(within(qint64(std::max(line.x1(), line.x2())) + margin),
-                             within(qint64(std::max(line.y1(), line.y2())) + margin)));
+    const qint64 margin = std::max(penWidth, 1) / 2 + 2;
+    return QRect(QPoint(within(qint64(std::min(line.x1(), line.x2())) - margin),
+                        within(qint64(std::min(line.y1(), line.y2())) - margin)),
+                 QPoint(within(qint64(std::max(line.x1(), line.x2())) + margin),
+                        within(qint64(std::max(line.y1(), line.y2())) + margin)));
+}
+
+void quelView::updateUnderSecondHand(const HandLines& hands)
+{
+    const QRect screen = bgPixmap.rect();
+    QRect stale;
+    if (underSecondHand.isNull()) {
+        // Of the background's own format, with or without alpha.
+        underSecondHand = bgPixmap;
+        underSecondHand.detach();
+        stale = screen;
+    } else {
+        for (size_t i = 0; i < baseHands.size(); ++i) {
+            if (!(hands[i] == baseHands[i]))
+                stale |= baseHands[i].drawnWith(screen) | hands[i].drawnWith(screen);
+        }
+        if (stale.isEmpty())
+            return;
+        // The hour and the minute hand are drawn whole or not at all.
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (size_t i = 0; i < baseHands.size(); ++i) {
+                const QRect whole = hands[i].drawnWith(screen);
+                if (stale.intersects(whole) && !stale.contains(whole)) {
+                    stale |= whole;
+                    grew = true;
+                }
+            }
+        }
     }
-    const QPoint cap = capCorner(clockX, clockY, faceSize, capSize) + capOffset;
-    return area | QRect(cap, centerPixmap.size());
+    // In the order and with the modes a whole frame draws them.
+    QPainter painter(&underSecondHand);
+    painter.setClipRect(stale);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(stale, bgPixmap, stale);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawFace(painter);
+    for (size_t i = 0; i < baseHands.size(); ++i) {
+        drawHand(painter, hands[i]);
+        baseHands[i] = hands[i];
+    }
+}
+
+QList<QRect> quelView::changingParts(const HandLines& hands) const
+{
+    const QRect screen = canvas.rect();
+    QList<QRect> parts;
+    const auto add = [&](const QRect& part) {
+        if (part.intersects(screen))
+            parts.append(part & screen);
+    };
+    for (size_t i = 0; i < hands.size(); ++i) {
+        if (!handsShown)
+            add(screen);
+        else if (!(hands[i] == (*handsShown)[i]))
+            add((*handsShown)[i].inkBox() | hands[i].inkBox());
+    }
+    add(timeArea);
+    // Parts that meet become one; a part the second hand reaches takes all
+    // of it, as the hour and minute hands are put back whole.
+    const QRect second = hands[2].drawnWith(screen);
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (qsizetype i = 0; i < parts.size() && !merged; ++i) {
+            if (parts[i].intersects(second) && !parts[i].contains(second)) {
+                parts[i] |= second;
+                merged = true;
+            }
+            for (qsizetype j = i + 1; j < parts.size() && !merged; ++j) {
+                if (parts[i].intersects(parts[j])) {
+                    parts[i] |= parts.takeAt(j);
+                    merged = true;
+                }
+            }
+        }
+    }
+    return parts;
 }

@@ -42,10 +42,15 @@ void quelView::writeLunarLength(const QString& lunar)
 void quelView::drawLunar(QPainter& painter)
 {
     const QString lunar = lunarToday();
+    drawLunarText(painter, lunar);
+    writeLunarLength(lunar);
+}
+
+void quelView::drawLunarText(QPainter& painter, const QString& lunar)
+{
     applyTextStyle(painter, settings.lunarSize, settings.lunarColor);
     // The string holds UTF-8 bytes one per character; its Latin-1 form gives
     // the bytes back.
     const QByteArray bytes = lunar.toLatin1();
     lunarLine.draw(painter, settings.lunarX, settings.lunarY, ctr(bytes.constData()));
-    writeLunarLength(lunar);
 }
