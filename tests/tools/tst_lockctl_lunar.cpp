@@ -30,7 +30,6 @@ private slots:
     void printsDates_data();
     void printsDates();
     void wholeRange();
-    void help();
     void usageErrors_data();
     void usageErrors();
 
@@ -111,17 +110,6 @@ void TestLockctlLunar::wholeRange()
     }
     QCOMPARE(lines.first(), QStringLiteral("1900-01-31\t鼠(庚子)年正月初一"));
     QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("2100-12-31\t猴(庚申)年腊月初一"));
-}
-
-void TestLockctlLunar::help()
-{
-    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
-        const Result r = runLunar({option});
-        QCOMPARE(r.code, lockctl::ExitOk);
-        QVERIFY(r.out.startsWith(QStringLiteral("usage: lockctl lunar FROM [TO]")));
-        QCOMPARE(r.out, lunarCommandUsage());
-        QVERIFY(r.err.isEmpty());
-    }
 }
 
 void TestLockctlLunar::usageErrors_data()

@@ -32,6 +32,8 @@ private slots:
     void previewWritesTheFrame();
     void previewSheetHoldsTenFrames();
     void previewOfAnotherSkin();
+    void helpOptionGivesTheHelpText_data();
+    void helpOptionGivesTheHelpText();
     void exitCodes_data();
     void exitCodes();
     void outputFailures_data();
@@ -149,7 +151,7 @@ void tst_LockctlTools::sendWithoutBusFails()
     const qint64 elapsed = clock.elapsed();
     qInfo("figures: %s: exit %d after %lld ms", qPrintable(bus), result.code, elapsed);
     QCOMPARE(result.code, 1);
-    QVERIFY2(result.err.contains("cannot reach the D-Bus session bus"), result.err.constData());
+    QVERIFY2(result.err.startsWith("lockctl send: cannot reach the D-Bus session bus"), result.err.constData());
     QVERIFY2(result.err.contains(said), result.err.constData());
     QVERIFY2(elapsed < withinMs, QByteArray::number(elapsed).constData());
 }
@@ -201,6 +203,36 @@ void tst_LockctlTools::previewOfAnotherSkin()
     QCOMPARE(image.size(), QSize(100, 50));
 }
 
+void tst_LockctlTools::helpOptionGivesTheHelpText_data()
+{
+    QTest::addColumn<QString>("subcommand");
+    QTest::addColumn<QString>("option");
+    for (const char* subcommand : { "send", "preview", "lunar", "check", "bridge" }) {
+        for (const char* option : { "-h", "--help" })
+            QTest::addRow("%s %s", subcommand, option) << subcommand << option;
+    }
+}
+
+// Each subcommand answers -h and --help alone with the text "lockctl help"
+// gives for it, and does nothing else.
+void tst_LockctlTools::helpOptionGivesTheHelpText()
+{
+    QFETCH(QString, subcommand);
+    QFETCH(QString, option);
+
+    // Without a runtime folder the toolkit preview starts would warn.
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    const Result expected = lockctl({ "help", subcommand }, env);
+    QCOMPARE(expected.code, 0);
+    QVERIFY(expected.out.startsWith("usage: lockctl " + subcommand.toUtf8() + ' '));
+    const Result result = lockctl({ subcommand, option }, env);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, expected.out);
+    QCOMPARE(result.err, QByteArray());
+}
+
 void tst_LockctlTools::exitCodes_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -224,7 +256,7 @@ void tst_LockctlTools::exitCodes_data()
     // The same checks of --app-dir and --skin as lockctl check.
     QTest::newRow("preview empty skin") << QStringList{ "preview", "--skin", "" } << 2 << QByteArray("--skin needs a skin name");
     QTest::newRow("preview skin twice") << QStringList{ "preview", "--skin", "classic", "--skin", "night" } << 2 << QByteArray("may be given once each");
-    QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << QByteArray("no skin folder");
+    QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << QByteArray("lockctl preview: there is no skin folder");
     QTest::newRow("preview no background") << QStringList{ "preview", "--app-dir", QDir::tempPath() } << 1 << QByteArray("no loadable background image");
 }
 
