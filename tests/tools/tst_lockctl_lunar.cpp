@@ -34,8 +34,8 @@ private slots:
     void usageErrors();
 
     void binaryLunar();
-    void binaryUsageError();
     void binaryWholeRange();
+    void binaryDispatch_data();
     void binaryDispatch();
 };
 
@@ -177,23 +177,6 @@ void TestLockctlLunar::binaryLunar()
     QVERIFY(r.err.isEmpty());
 }
 
-void TestLockctlLunar::binaryUsageError()
-{
-    const ProcessResult invalid = runLockctl({QStringLiteral("lunar"), QStringLiteral("2021-02-30")});
-    QCOMPARE(invalid.code, 2);
-    QVERIFY(invalid.out.isEmpty());
-    QVERIFY(invalid.err.contains("not a calendar date"));
-
-    const ProcessResult reversed = runLockctl({QStringLiteral("lunar"), QStringLiteral("2000-01-02"), QStringLiteral("2000-01-01")});
-    QCOMPARE(reversed.code, 2);
-    QVERIFY(reversed.out.isEmpty());
-    QVERIFY(reversed.err.contains("before FROM"));
-
-    const ProcessResult missing = runLockctl({QStringLiteral("lunar")});
-    QCOMPARE(missing.code, 2);
-    QVERIFY(missing.out.isEmpty());
-}
-
 void TestLockctlLunar::binaryWholeRange()
 {
     QElapsedTimer timer;
@@ -209,49 +192,43 @@ void TestLockctlLunar::binaryWholeRange()
     qInfo("lockctl lunar 1900-01-31 2100-12-31: %lld ms", elapsed);
 }
 
+void TestLockctlLunar::binaryDispatch_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("out");  // what standard output starts with; empty: nothing
+    QTest::addColumn<QByteArray>("err");  // what standard error holds; empty: nothing
+
+    const QByteArray overview = "usage: lockctl SUBCOMMAND [ARGS...]\n";
+    const QByteArray unknown = "lockctl: unknown subcommand 'frobnicate'\n\n" + overview;
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << QByteArray("lockctl " LOCKCTL_EXPECTED_VERSION "\n") << QByteArray();
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << overview << QByteArray();
+    QTest::newRow("help") << QStringList{"help"} << 0 << overview << QByteArray();
+    QTest::newRow("help lunar") << QStringList{"help", "lunar"} << 0 << lunarCommandUsage().toUtf8() << QByteArray();
+    QTest::newRow("help, unknown subcommand") << QStringList{"help", "frobnicate"} << 2 << QByteArray() << unknown;
+    QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 2 << QByteArray() << unknown;
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QByteArray()
+                                    << QByteArray("unknown subcommand '--frobnicate'");
+    QTest::newRow("nothing") << QStringList{} << 2 << QByteArray() << QByteArray("no subcommand given");
+    QTest::newRow("lunar, no date") << QStringList{"lunar"} << 2 << QByteArray() << QByteArray("expected FROM [TO]");
+    QTest::newRow("lunar, not a calendar date") << QStringList{"lunar", "2021-02-30"} << 2 << QByteArray()
+                                                << QByteArray("not a calendar date");
+    QTest::newRow("lunar, TO before FROM") << QStringList{"lunar", "2000-01-02", "2000-01-01"} << 2 << QByteArray()
+                                           << QByteArray("before FROM");
+}
+
 void TestLockctlLunar::binaryDispatch()
 {
-    const ProcessResult version = runLockctl({QStringLiteral("--version")});
-    QCOMPARE(version.code, 0);
-    QCOMPARE(version.out, QByteArray("lockctl " LOCKCTL_EXPECTED_VERSION "\n"));
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
 
-    const ProcessResult help = runLockctl({QStringLiteral("--help")});
-    QCOMPARE(help.code, 0);
-    QVERIFY(help.out.startsWith("usage: lockctl SUBCOMMAND"));
-    QVERIFY(help.out.contains("lunar"));
-    QVERIFY(help.err.isEmpty());
-
-    const ProcessResult helpWord = runLockctl({QStringLiteral("help")});
-    QCOMPARE(helpWord.code, 0);
-    QCOMPARE(helpWord.out, help.out);
-
-    const ProcessResult helpLunar = runLockctl({QStringLiteral("help"), QStringLiteral("lunar")});
-    QCOMPARE(helpLunar.code, 0);
-    QCOMPARE(QString::fromUtf8(helpLunar.out), lunarCommandUsage());
-
-    const ProcessResult lunarHelp = runLockctl({QStringLiteral("lunar"), QStringLiteral("--help")});
-    QCOMPARE(lunarHelp.code, 0);
-    QCOMPARE(QString::fromUtf8(lunarHelp.out), lunarCommandUsage());
-
-    const ProcessResult helpUnknown = runLockctl({QStringLiteral("help"), QStringLiteral("frobnicate")});
-    QCOMPARE(helpUnknown.code, 2);
-    QVERIFY(helpUnknown.out.isEmpty());
-    QVERIFY(helpUnknown.err.contains("unknown subcommand 'frobnicate'"));
-
-    const ProcessResult unknown = runLockctl({QStringLiteral("frobnicate")});
-    QCOMPARE(unknown.code, 2);
-    QVERIFY(unknown.out.isEmpty());
-    QVERIFY(unknown.err.contains("unknown subcommand 'frobnicate'"));
-    QVERIFY(unknown.err.contains("usage: lockctl SUBCOMMAND"));
-
-    const ProcessResult unknownOption = runLockctl({QStringLiteral("--frobnicate")});
-    QCOMPARE(unknownOption.code, 2);
-    QVERIFY(unknownOption.out.isEmpty());
-
-    const ProcessResult nothing = runLockctl({});
-    QCOMPARE(nothing.code, 2);
-    QVERIFY(nothing.out.isEmpty());
-    QVERIFY(nothing.err.contains("no subcommand given"));
+    const ProcessResult r = runLockctl(args);
+    QCOMPARE(r.code, code);
+    QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.startsWith(out), r.out.constData());
+    QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestLockctlLunar)
