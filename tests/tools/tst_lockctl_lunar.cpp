@@ -1,4 +1,4 @@
-// Tests of "lockctl lunar FROM [TO]" and of lockctl's dispatch.
+// Tests of "lockctl lunar FROM [TO]".
 
 #include "command.h"
 #include "lockctlrun.h"
@@ -35,8 +35,6 @@ private slots:
 
     void binaryLunar();
     void binaryWholeRange();
-    void binaryDispatch_data();
-    void binaryDispatch();
 };
 
 void TestLockctlLunar::printsDates_data()
@@ -190,45 +188,6 @@ void TestLockctlLunar::binaryWholeRange()
     // The target is under a second on a normal build; this only logs the
     // time, since sanitizer builds and a busy CI machine are slower.
     qInfo("lockctl lunar 1900-01-31 2100-12-31: %lld ms", elapsed);
-}
-
-void TestLockctlLunar::binaryDispatch_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("out");  // what standard output starts with; empty: nothing
-    QTest::addColumn<QByteArray>("err");  // what standard error holds; empty: nothing
-
-    const QByteArray overview = "usage: lockctl SUBCOMMAND [ARGS...]\n";
-    const QByteArray unknown = "lockctl: unknown subcommand 'frobnicate'\n\n" + overview;
-    QTest::newRow("--version") << QStringList{"--version"} << 0
-                               << QByteArray("lockctl " LOCKCTL_EXPECTED_VERSION "\n") << QByteArray();
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << overview << QByteArray();
-    QTest::newRow("help") << QStringList{"help"} << 0 << overview << QByteArray();
-    QTest::newRow("help lunar") << QStringList{"help", "lunar"} << 0 << lunarCommandUsage().toUtf8() << QByteArray();
-    QTest::newRow("help, unknown subcommand") << QStringList{"help", "frobnicate"} << 2 << QByteArray() << unknown;
-    QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 2 << QByteArray() << unknown;
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QByteArray()
-                                    << QByteArray("unknown subcommand '--frobnicate'");
-    QTest::newRow("nothing") << QStringList{} << 2 << QByteArray() << QByteArray("no subcommand given");
-    QTest::newRow("lunar, no date") << QStringList{"lunar"} << 2 << QByteArray() << QByteArray("expected FROM [TO]");
-    QTest::newRow("lunar, not a calendar date") << QStringList{"lunar", "2021-02-30"} << 2 << QByteArray()
-                                                << QByteArray("not a calendar date");
-    QTest::newRow("lunar, TO before FROM") << QStringList{"lunar", "2000-01-02", "2000-01-01"} << 2 << QByteArray()
-                                           << QByteArray("before FROM");
-}
-
-void TestLockctlLunar::binaryDispatch()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, code);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, err);
-
-    const ProcessResult r = runLockctl(args);
-    QCOMPARE(r.code, code);
-    QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.startsWith(out), r.out.constData());
-    QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestLockctlLunar)
