@@ -114,41 +114,32 @@ void TestLockctlLunar::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
+    // The message quotes the date at fault: the last argument.
+    const auto noSuchDate = [](const char* tag, const QStringList& args) {
+        QTest::newRow(tag) << args << QStringLiteral("'%1' is not a calendar date").arg(args.last());
+    };
+    const auto notADate = [](const char* tag, const QString& text) {
+        QTest::newRow(tag) << QStringList{text} << QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(text);
+    };
     QTest::newRow("no argument") << QStringList{} << QStringLiteral("expected FROM [TO]");
-    QTest::newRow("three arguments") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-01-02"),
-                                                    QStringLiteral("2020-01-03")}
+    QTest::newRow("three arguments") << QStringList{"2020-01-01", "2020-01-02", "2020-01-03"}
                                      << QStringLiteral("expected FROM [TO]");
-    QTest::newRow("not a calendar date") << QStringList{QStringLiteral("2021-02-30")}
-                                         << QStringLiteral("'2021-02-30' is not a calendar date");
-    QTest::newRow("no leap day in 1900") << QStringList{QStringLiteral("1900-02-29")}
-                                         << QStringLiteral("'1900-02-29' is not a calendar date");
-    QTest::newRow("month 13") << QStringList{QStringLiteral("2020-13-01")}
-                              << QStringLiteral("'2020-13-01' is not a calendar date");
-    QTest::newRow("month 00") << QStringList{QStringLiteral("2020-00-10")}
-                              << QStringLiteral("'2020-00-10' is not a calendar date");
-    QTest::newRow("day 00") << QStringList{QStringLiteral("2020-05-00")}
-                            << QStringLiteral("'2020-05-00' is not a calendar date");
-    QTest::newRow("year 0000") << QStringList{QStringLiteral("0000-01-01")}
-                               << QStringLiteral("'0000-01-01' is not a calendar date");
-    QTest::newRow("TO not a calendar date") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-04-31")}
-                                            << QStringLiteral("'2020-04-31' is not a calendar date");
-    QTest::newRow("short fields") << QStringList{QStringLiteral("2021-2-3")}
-                                  << QStringLiteral("'2021-2-3' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("words") << QStringList{QStringLiteral("yesterday")}
-                           << QStringLiteral("'yesterday' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("trailing text") << QStringList{QStringLiteral("2020-05-23x")}
-                                   << QStringLiteral("'2020-05-23x' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("leading space") << QStringList{QStringLiteral(" 2020-05-23")}
-                                   << QStringLiteral("' 2020-05-23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("slashes") << QStringList{QStringLiteral("2020/05/23")}
-                             << QStringLiteral("'2020/05/23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("sign") << QStringList{QStringLiteral("-020-05-23")}
-                          << QStringLiteral("'-020-05-23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("empty") << QStringList{QString()}
-                           << QStringLiteral("'' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("non-ASCII digits") << QStringList{QStringLiteral("２０２０-05-23")}
-                                      << QStringLiteral("is not a date of the form YYYY-MM-DD");
-    QTest::newRow("TO before FROM") << QStringList{QStringLiteral("2020-05-23"), QStringLiteral("2020-05-22")}
+    noSuchDate("not a calendar date", {"2021-02-30"});
+    noSuchDate("no leap day in 1900", {"1900-02-29"});
+    noSuchDate("month 13", {"2020-13-01"});
+    noSuchDate("month 00", {"2020-00-10"});
+    noSuchDate("day 00", {"2020-05-00"});
+    noSuchDate("year 0000", {"0000-01-01"});
+    noSuchDate("TO not a calendar date", {"2020-01-01", "2020-04-31"});
+    notADate("short fields", "2021-2-3");
+    notADate("words", "yesterday");
+    notADate("trailing text", "2020-05-23x");
+    notADate("leading space", " 2020-05-23");
+    notADate("slashes", "2020/05/23");
+    notADate("sign", "-020-05-23");
+    notADate("empty", "");
+    notADate("non-ASCII digits", QStringLiteral("２０２０-05-23"));
+    QTest::newRow("TO before FROM") << QStringList{"2020-05-23", "2020-05-22"}
                                     << QStringLiteral("TO (2020-05-22) is before FROM (2020-05-23)");
 }
 
