@@ -1,5 +1,5 @@
 // The bridge's decisions in-process (which messages a sequence of display
-// events sends), and its command line through the built binary.
+// events sends), and the overview through the built binary.
 #include "../tools/lockctlrun.h"
 #include "bridgecommand.h"
 #include "bridgelog.h"
@@ -15,8 +15,6 @@ private slots:
     void relaySendsChangesOnly();
     void relayRetriesAfterAFailedSend();
     void relayRunsTheFollowUpAfterTheSend();
-    void commandLine_data();
-    void commandLine();
     void overviewListsTheBridge();
 };
 
@@ -160,39 +158,6 @@ void tst_Bridge::relayRunsTheFollowUpAfterTheSend()
     QCOMPARE(verbose, QStringLiteral("logind: PrepareForSleep(true) -> LCDOff; released\n"
                                      "lockscreen: ShownChanged(true) -> shown\n"
                                      "logind: PrepareForSleep(true) -> nothing (the lock screen is shown)\n"));
-}
-
-void tst_Bridge::commandLine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");
-
-    QTest::newRow("--help") << QStringList{ "bridge", "--help" } << 0
-                            << "usage: lockctl bridge [--x11] [--screensaver] [--logind] [--verbose]" << "";
-    QTest::newRow("-h after a source") << QStringList{ "bridge", "--x11", "-h" } << 0 << "ActiveChanged(true)" << "";
-    QTest::newRow("help bridge") << QStringList{ "help", "bridge" } << 0 << "delay inhibitor" << "";
-    QTest::newRow("unknown option") << QStringList{ "bridge", "--wayland" } << 2 << ""
-                                    << "lockctl bridge: unknown argument '--wayland'";
-    QTest::newRow("stray argument") << QStringList{ "bridge", "--logind", "now" } << 2 << ""
-                                    << "unknown argument 'now'";
-}
-
-void tst_Bridge::commandLine()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, code);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
-    const ProcessResult result = runLockctl(args);
-    QCOMPARE(result.code, code);
-    QVERIFY2(QString::fromUtf8(result.out).contains(out), result.out.constData());
-    QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
-    if (code == 0)
-        QCOMPARE(result.err, QByteArray());
-    else
-        QCOMPARE(result.out, QByteArray());
 }
 
 void tst_Bridge::overviewListsTheBridge()

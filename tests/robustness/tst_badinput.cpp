@@ -228,6 +228,17 @@ QByteArray classicConfig()
     return "[General]\nSkin=classic\nTimeOut=600\n";
 }
 
+// The classic example under the given settings, by default ones that select
+// it with a short time-out.
+struct ClassicFolder : AppFolder
+{
+    explicit ClassicFolder(const QByteArray& config = classicConfig())
+    {
+        writeClassic();
+        writeConfig(config);
+    }
+};
+
 QSize classicSize(const QString& image)
 {
     if (image.endsWith(QLatin1String("back.png")))
@@ -440,9 +451,7 @@ void tst_BadInput::unreadableImages()
     QFETCH(QByteArray, contents);
     QFETCH(bool, mayDecodePartly);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     folder.writeFile(QStringLiteral("skin/classic/") + image, contents);
     survive(folder, [&](QuelViewAccess& access) {
         const QPixmap& pixmap = pixmapOf(access, image);
@@ -488,9 +497,7 @@ void tst_BadInput::oversizedImageHeaders()
     QFETCH(QString, image);
     QFETCH(QByteArray, contents);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     folder.writeFile(QStringLiteral("skin/classic/") + image, contents);
     // Nothing of the claimed size may be allocated: the usual bounds hold.
     survive(folder, [&](QuelViewAccess& access) {
@@ -535,9 +542,7 @@ void tst_BadInput::notAFile()
     QFETCH(int, timeOut);
     QFETCH(bool, skinRead);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     const QString full = folder.path() + QLatin1Char('/') + path;
     QVERIFY(QFileInfo(full).isDir() ? QDir(full).removeRecursively() : QFile::remove(full));
     const QByteArray name = QFile::encodeName(full);
@@ -611,9 +616,7 @@ void tst_BadInput::hugeSettingsFiles()
     QFETCH(bool, skinRead);
     QFETCH(qint64, peakBoundKb);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     QElapsedTimer timer;
     timer.start();
     QVERIFY(writeLargeFile(folder.path() + QLatin1Char('/') + file, head, HundredMB, repeat));
@@ -669,9 +672,7 @@ void tst_BadInput::binaryGarbage()
     QFETCH(int, timeOut);
     QFETCH(bool, skinRead);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(config);
+    ClassicFolder folder(config);
     folder.writeSkin(QStringLiteral("classic"), skin);
     survive(folder, [&](QuelViewAccess& access) {
         QCOMPARE(access.settings().timeOut, timeOut);
@@ -720,9 +721,7 @@ void tst_BadInput::hugeHint()
     QFETCH(int, length0);
     QFETCH(int, length1);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     QByteArray skin = AppFolder::classicSkin();
     skin.replace("NotifyWord0=Press the centre key to unlock\n", {});
     skin.replace("NotifyWord1=Now press the star key\n", {});
@@ -775,9 +774,7 @@ void tst_BadInput::invalidUtf8()
     QFETCH(QString, hint);
     QFETCH(bool, skinRead);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(config);
+    ClassicFolder folder(config);
     folder.writeSkin(QStringLiteral("classic"), AppFolder::classicSkin() + skinExtra);
     survive(folder, [&](QuelViewAccess& access) {
         QCOMPARE(access.settings().notifyWord0, hint);
@@ -816,9 +813,7 @@ void tst_BadInput::skinSelection()
     QFETCH(QString, skinDir);
     QFETCH(bool, skinRead);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(config);
+    ClassicFolder folder(config);
     survive(folder, [&](QuelViewAccess& access) {
         QCOMPARE(access.skinDir(), folder.path() + QLatin1Char('/') + skinDir);
         QCOMPARE(!access.background().isNull(), skinRead);
@@ -854,9 +849,7 @@ void tst_BadInput::timeOutValues()
     QFETCH(QByteArray, value);
     QFETCH(int, timeOut);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig("[General]\nSkin=classic\nTimeOut=" + value + "\n");
+    ClassicFolder folder("[General]\nSkin=classic\nTimeOut=" + value + "\n");
     survive(folder, [&](QuelViewAccess& access) { QCOMPARE(access.settings().timeOut, timeOut); });
 }
 
@@ -892,9 +885,7 @@ void tst_BadInput::exactImageNames()
     QFETCH(Beside, beside);
     QFETCH(bool, loaded);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     folder.writeSkin(QStringLiteral("classic"), classicSkinWith("BACKGROUND=back.png", line));
     const QString skinDir = folder.path() + QLatin1String("/skin/classic/");
     const QByteArray besidePath = QFile::encodeName(skinDir + besideName);
@@ -929,9 +920,7 @@ void tst_BadInput::backgroundLargerThanTheScreen()
 {
     // A picture of 3000 x 3000 with a marked top-left screenful: it compresses
     // to little on disk but decodes to 34 MiB.
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     {
         QImage picture(3000, 3000, QImage::Format_RGB32);
         picture.fill(QColor(0x20, 0x40, 0x60));
@@ -989,9 +978,7 @@ void tst_BadInput::extremeIntegers()
     QFETCH(QPoint, clockCentre);
     QFETCH(bool, minuteHandCoversScreen);
 
-    AppFolder folder;
-    folder.writeClassic();
-    folder.writeConfig(classicConfig());
+    ClassicFolder folder;
     const QByteArray key = line.left(line.indexOf('=') + 1);
     const QByteArray skin = AppFolder::classicSkin();
     const qsizetype at = skin.indexOf("\n" + key) + 1;

@@ -213,7 +213,6 @@ private slots:
     void bundledSkinsAreClean();
     void usageErrors_data();
     void usageErrors();
-    void help();
 
     void binaryChecksItsOwnFolder();
     void binaryReportsProblems();
@@ -786,16 +785,6 @@ void TestLockctlCheck::usageErrors()
     QCOMPARE(r.err, QStringLiteral("lockctl check: %1\nusage: lockctl check [--app-dir DIR] [--skin NAME]   (see "
                                    "lockctl help check)\n")
                         .arg(message));
-}
-
-void TestLockctlCheck::help()
-{
-    for (const QString& option : { QStringLiteral("--help"), QStringLiteral("-h") }) {
-        const Result r = runCheck({ option });
-        QCOMPARE(r.code, lockctl::ExitOk);
-        QVERIFY(r.out.startsWith(QStringLiteral("usage: lockctl check [--app-dir DIR] [--skin NAME]\n")));
-        QVERIFY(r.err.isEmpty());
-    }
 }
 
 void TestLockctlCheck::binaryChecksItsOwnFolder()

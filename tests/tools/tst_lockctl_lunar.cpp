@@ -1,4 +1,4 @@
-// Tests of "lockctl lunar FROM [TO]" and of lockctl's dispatch.
+// Tests of "lockctl lunar FROM [TO]".
 
 #include "command.h"
 #include "lockctlrun.h"
@@ -30,14 +30,11 @@ private slots:
     void printsDates_data();
     void printsDates();
     void wholeRange();
-    void help();
     void usageErrors_data();
     void usageErrors();
 
     void binaryLunar();
-    void binaryUsageError();
     void binaryWholeRange();
-    void binaryDispatch();
 };
 
 void TestLockctlLunar::printsDates_data()
@@ -113,56 +110,36 @@ void TestLockctlLunar::wholeRange()
     QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("2100-12-31\t猴(庚申)年腊月初一"));
 }
 
-void TestLockctlLunar::help()
-{
-    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
-        const Result r = runLunar({option});
-        QCOMPARE(r.code, lockctl::ExitOk);
-        QVERIFY(r.out.startsWith(QStringLiteral("usage: lockctl lunar FROM [TO]")));
-        QCOMPARE(r.out, lunarCommandUsage());
-        QVERIFY(r.err.isEmpty());
-    }
-}
-
 void TestLockctlLunar::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
+    // The message quotes the date at fault: the last argument.
+    const auto noSuchDate = [](const char* tag, const QStringList& args) {
+        QTest::newRow(tag) << args << QStringLiteral("'%1' is not a calendar date").arg(args.last());
+    };
+    const auto notADate = [](const char* tag, const QString& text) {
+        QTest::newRow(tag) << QStringList{text} << QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(text);
+    };
     QTest::newRow("no argument") << QStringList{} << QStringLiteral("expected FROM [TO]");
-    QTest::newRow("three arguments") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-01-02"),
-                                                    QStringLiteral("2020-01-03")}
+    QTest::newRow("three arguments") << QStringList{"2020-01-01", "2020-01-02", "2020-01-03"}
                                      << QStringLiteral("expected FROM [TO]");
-    QTest::newRow("not a calendar date") << QStringList{QStringLiteral("2021-02-30")}
-                                         << QStringLiteral("'2021-02-30' is not a calendar date");
-    QTest::newRow("no leap day in 1900") << QStringList{QStringLiteral("1900-02-29")}
-                                         << QStringLiteral("'1900-02-29' is not a calendar date");
-    QTest::newRow("month 13") << QStringList{QStringLiteral("2020-13-01")}
-                              << QStringLiteral("'2020-13-01' is not a calendar date");
-    QTest::newRow("month 00") << QStringList{QStringLiteral("2020-00-10")}
-                              << QStringLiteral("'2020-00-10' is not a calendar date");
-    QTest::newRow("day 00") << QStringList{QStringLiteral("2020-05-00")}
-                            << QStringLiteral("'2020-05-00' is not a calendar date");
-    QTest::newRow("year 0000") << QStringList{QStringLiteral("0000-01-01")}
-                               << QStringLiteral("'0000-01-01' is not a calendar date");
-    QTest::newRow("TO not a calendar date") << QStringList{QStringLiteral("2020-01-01"), QStringLiteral("2020-04-31")}
-                                            << QStringLiteral("'2020-04-31' is not a calendar date");
-    QTest::newRow("short fields") << QStringList{QStringLiteral("2021-2-3")}
-                                  << QStringLiteral("'2021-2-3' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("words") << QStringList{QStringLiteral("yesterday")}
-                           << QStringLiteral("'yesterday' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("trailing text") << QStringList{QStringLiteral("2020-05-23x")}
-                                   << QStringLiteral("'2020-05-23x' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("leading space") << QStringList{QStringLiteral(" 2020-05-23")}
-                                   << QStringLiteral("' 2020-05-23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("slashes") << QStringList{QStringLiteral("2020/05/23")}
-                             << QStringLiteral("'2020/05/23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("sign") << QStringList{QStringLiteral("-020-05-23")}
-                          << QStringLiteral("'-020-05-23' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("empty") << QStringList{QString()}
-                           << QStringLiteral("'' is not a date of the form YYYY-MM-DD");
-    QTest::newRow("non-ASCII digits") << QStringList{QStringLiteral("２０２０-05-23")}
-                                      << QStringLiteral("is not a date of the form YYYY-MM-DD");
-    QTest::newRow("TO before FROM") << QStringList{QStringLiteral("2020-05-23"), QStringLiteral("2020-05-22")}
+    noSuchDate("not a calendar date", {"2021-02-30"});
+    noSuchDate("no leap day in 1900", {"1900-02-29"});
+    noSuchDate("month 13", {"2020-13-01"});
+    noSuchDate("month 00", {"2020-00-10"});
+    noSuchDate("day 00", {"2020-05-00"});
+    noSuchDate("year 0000", {"0000-01-01"});
+    noSuchDate("TO not a calendar date", {"2020-01-01", "2020-04-31"});
+    notADate("short fields", "2021-2-3");
+    notADate("words", "yesterday");
+    notADate("trailing text", "2020-05-23x");
+    notADate("leading space", " 2020-05-23");
+    notADate("slashes", "2020/05/23");
+    notADate("sign", "-020-05-23");
+    notADate("empty", "");
+    notADate("non-ASCII digits", QStringLiteral("２０２０-05-23"));
+    QTest::newRow("TO before FROM") << QStringList{"2020-05-23", "2020-05-22"}
                                     << QStringLiteral("TO (2020-05-22) is before FROM (2020-05-23)");
 }
 
@@ -189,23 +166,6 @@ void TestLockctlLunar::binaryLunar()
     QVERIFY(r.err.isEmpty());
 }
 
-void TestLockctlLunar::binaryUsageError()
-{
-    const ProcessResult invalid = runLockctl({QStringLiteral("lunar"), QStringLiteral("2021-02-30")});
-    QCOMPARE(invalid.code, 2);
-    QVERIFY(invalid.out.isEmpty());
-    QVERIFY(invalid.err.contains("not a calendar date"));
-
-    const ProcessResult reversed = runLockctl({QStringLiteral("lunar"), QStringLiteral("2000-01-02"), QStringLiteral("2000-01-01")});
-    QCOMPARE(reversed.code, 2);
-    QVERIFY(reversed.out.isEmpty());
-    QVERIFY(reversed.err.contains("before FROM"));
-
-    const ProcessResult missing = runLockctl({QStringLiteral("lunar")});
-    QCOMPARE(missing.code, 2);
-    QVERIFY(missing.out.isEmpty());
-}
-
 void TestLockctlLunar::binaryWholeRange()
 {
     QElapsedTimer timer;
@@ -219,51 +179,6 @@ void TestLockctlLunar::binaryWholeRange()
     // The target is under a second on a normal build; this only logs the
     // time, since sanitizer builds and a busy CI machine are slower.
     qInfo("lockctl lunar 1900-01-31 2100-12-31: %lld ms", elapsed);
-}
-
-void TestLockctlLunar::binaryDispatch()
-{
-    const ProcessResult version = runLockctl({QStringLiteral("--version")});
-    QCOMPARE(version.code, 0);
-    QCOMPARE(version.out, QByteArray("lockctl " LOCKCTL_EXPECTED_VERSION "\n"));
-
-    const ProcessResult help = runLockctl({QStringLiteral("--help")});
-    QCOMPARE(help.code, 0);
-    QVERIFY(help.out.startsWith("usage: lockctl SUBCOMMAND"));
-    QVERIFY(help.out.contains("lunar"));
-    QVERIFY(help.err.isEmpty());
-
-    const ProcessResult helpWord = runLockctl({QStringLiteral("help")});
-    QCOMPARE(helpWord.code, 0);
-    QCOMPARE(helpWord.out, help.out);
-
-    const ProcessResult helpLunar = runLockctl({QStringLiteral("help"), QStringLiteral("lunar")});
-    QCOMPARE(helpLunar.code, 0);
-    QCOMPARE(QString::fromUtf8(helpLunar.out), lunarCommandUsage());
-
-    const ProcessResult lunarHelp = runLockctl({QStringLiteral("lunar"), QStringLiteral("--help")});
-    QCOMPARE(lunarHelp.code, 0);
-    QCOMPARE(QString::fromUtf8(lunarHelp.out), lunarCommandUsage());
-
-    const ProcessResult helpUnknown = runLockctl({QStringLiteral("help"), QStringLiteral("frobnicate")});
-    QCOMPARE(helpUnknown.code, 2);
-    QVERIFY(helpUnknown.out.isEmpty());
-    QVERIFY(helpUnknown.err.contains("unknown subcommand 'frobnicate'"));
-
-    const ProcessResult unknown = runLockctl({QStringLiteral("frobnicate")});
-    QCOMPARE(unknown.code, 2);
-    QVERIFY(unknown.out.isEmpty());
-    QVERIFY(unknown.err.contains("unknown subcommand 'frobnicate'"));
-    QVERIFY(unknown.err.contains("usage: lockctl SUBCOMMAND"));
-
-    const ProcessResult unknownOption = runLockctl({QStringLiteral("--frobnicate")});
-    QCOMPARE(unknownOption.code, 2);
-    QVERIFY(unknownOption.out.isEmpty());
-
-    const ProcessResult nothing = runLockctl({});
-    QCOMPARE(nothing.code, 2);
-    QVERIFY(nothing.out.isEmpty());
-    QVERIFY(nothing.err.contains("no subcommand given"));
 }
 
 QTEST_GUILESS_MAIN(TestLockctlLunar)

@@ -1,5 +1,6 @@
-// lockctl send and preview, through the built binary: messages reaching a
-// subscriber in another process, previews written, help and usage errors.
+// lockctl through the built binary: messages sent reaching a subscriber in
+// another process, previews written, and every subcommand's command line:
+// help, usage errors and exit codes.
 #include "common/appfolder.h"
 #include "lockctlrun.h"
 
@@ -32,6 +33,8 @@ private slots:
     void previewWritesTheFrame();
     void previewSheetHoldsTenFrames();
     void previewOfAnotherSkin();
+    void helpOptionGivesTheHelpText_data();
+    void helpOptionGivesTheHelpText();
     void exitCodes_data();
     void exitCodes();
     void outputFailures_data();
@@ -149,7 +152,7 @@ void tst_LockctlTools::sendWithoutBusFails()
     const qint64 elapsed = clock.elapsed();
     qInfo("figures: %s: exit %d after %lld ms", qPrintable(bus), result.code, elapsed);
     QCOMPARE(result.code, 1);
-    QVERIFY2(result.err.contains("cannot reach the D-Bus session bus"), result.err.constData());
+    QVERIFY2(result.err.startsWith("lockctl send: cannot reach the D-Bus session bus"), result.err.constData());
     QVERIFY2(result.err.contains(said), result.err.constData());
     QVERIFY2(elapsed < withinMs, QByteArray::number(elapsed).constData());
 }
@@ -201,47 +204,98 @@ void tst_LockctlTools::previewOfAnotherSkin()
     QCOMPARE(image.size(), QSize(100, 50));
 }
 
+void tst_LockctlTools::helpOptionGivesTheHelpText_data()
+{
+    QTest::addColumn<QString>("subcommand");
+    QTest::addColumn<QString>("option");
+    for (const char* subcommand : { "send", "preview", "lunar", "check", "bridge" }) {
+        for (const char* option : { "-h", "--help" })
+            QTest::addRow("%s %s", subcommand, option) << subcommand << option;
+    }
+}
+
+// Each subcommand answers -h and --help alone with the text "lockctl help"
+// gives for it, and does nothing else.
+void tst_LockctlTools::helpOptionGivesTheHelpText()
+{
+    QFETCH(QString, subcommand);
+    QFETCH(QString, option);
+
+    // Without a runtime folder the toolkit preview starts would warn.
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    const Result expected = lockctl({ "help", subcommand }, env);
+    QCOMPARE(expected.code, 0);
+    QVERIFY(expected.out.startsWith("usage: lockctl " + subcommand.toUtf8() + ' '));
+    const Result result = lockctl({ subcommand, option }, env);
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, expected.out);
+    QCOMPARE(result.err, QByteArray());
+}
+
 void tst_LockctlTools::exitCodes_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("errorText");  // expected on standard error; empty: nothing
+    QTest::addColumn<QString>("out");  // held by standard output; empty: nothing on it
+    QTest::addColumn<QString>("err");  // held by standard error; empty: nothing on it
 
-    QTest::newRow("version") << QStringList{ "--version" } << 0 << QByteArray();
-    QTest::newRow("help send") << QStringList{ "help", "send" } << 0 << QByteArray();
-    QTest::newRow("help preview") << QStringList{ "help", "preview" } << 0 << QByteArray();
-    QTest::newRow("send without message") << QStringList{ "send", "EZX/System" } << 2 << QByteArray("expected CHANNEL MESSAGE");
-    QTest::newRow("send too many") << QStringList{ "send", "a", "b", "c", "d" } << 2 << QByteArray("expected CHANNEL MESSAGE");
+    const QString overview = QStringLiteral("usage: lockctl SUBCOMMAND [ARGS...]\n");
+    const QString unknown = "lockctl: unknown subcommand 'frobnicate'\n\n" + overview;
+    QTest::newRow("version") << QStringList{ "--version" } << 0 << "lockctl " LOCKCTL_EXPECTED_VERSION "\n" << "";
+    QTest::newRow("--help") << QStringList{ "--help" } << 0 << overview << "";
+    QTest::newRow("help") << QStringList{ "help" } << 0 << overview << "";
+    QTest::newRow("help, unknown subcommand") << QStringList{ "help", "frobnicate" } << 2 << "" << unknown;
+    QTest::newRow("unknown subcommand") << QStringList{ "frobnicate" } << 2 << "" << unknown;
+    QTest::newRow("unknown option") << QStringList{ "--frobnicate" } << 2 << "" << "unknown subcommand '--frobnicate'";
+    QTest::newRow("nothing") << QStringList{} << 2 << "" << "no subcommand given";
+    QTest::newRow("help lunar") << QStringList{ "help", "lunar" } << 0 << "usage: lockctl lunar FROM [TO]\n" << "";
+    QTest::newRow("lunar, no date") << QStringList{ "lunar" } << 2 << "" << "expected FROM [TO]";
+    QTest::newRow("lunar, not a calendar date") << QStringList{ "lunar", "2021-02-30" } << 2 << ""
+                                                << "not a calendar date";
+    QTest::newRow("lunar, TO before FROM") << QStringList{ "lunar", "2000-01-02", "2000-01-01" } << 2 << ""
+                                           << "before FROM";
+    QTest::newRow("bridge -h after a source") << QStringList{ "bridge", "--x11", "-h" } << 0 << "ActiveChanged(true)"
+                                              << "";
+    QTest::newRow("help bridge") << QStringList{ "help", "bridge" } << 0 << "delay inhibitor" << "";
+    QTest::newRow("bridge, unknown option") << QStringList{ "bridge", "--wayland" } << 2 << ""
+                                            << "lockctl bridge: unknown argument '--wayland'";
+    QTest::newRow("bridge, stray argument") << QStringList{ "bridge", "--logind", "now" } << 2 << ""
+                                            << "unknown argument 'now'";
+    QTest::newRow("help send") << QStringList{ "help", "send" } << 0 << "usage: lockctl send " << "";
+    QTest::newRow("help preview") << QStringList{ "help", "preview" } << 0 << "usage: lockctl preview " << "";
+    QTest::newRow("send without message") << QStringList{ "send", "EZX/System" } << 2 << "" << "expected CHANNEL MESSAGE";
+    QTest::newRow("send too many") << QStringList{ "send", "a", "b", "c", "d" } << 2 << "" << "expected CHANNEL MESSAGE";
     QTest::newRow("send, an option") << QStringList{ "send", "-x", "EZX/System", "LCDOff" } << 2
-                                     << QByteArray("unknown option -x");
+                                     << "" << "unknown option -x";
     QTest::newRow("send, only --") << QStringList{ "send", "--", "EZX/System" } << 2
-                                   << QByteArray("expected CHANNEL MESSAGE");
-    QTest::newRow("preview bad time") << QStringList{ "preview", "--at", "yesterday" } << 2 << QByteArray("is not a local time");
-    QTest::newRow("preview unknown option") << QStringList{ "preview", "--colour" } << 2 << QByteArray("Unknown option");
-    QTest::newRow("preview stray argument") << QStringList{ "preview", "extra" } << 2 << QByteArray("unexpected argument");
-    QTest::newRow("preview sheet armed") << QStringList{ "preview", "--sheet", "--armed" } << 2 << QByteArray("--armed does not apply");
-    QTest::newRow("preview no folder") << QStringList{ "preview", "--app-dir", "/nonexistent/lockapp" } << 2 << QByteArray("is not a folder");
+                                   << "" << "expected CHANNEL MESSAGE";
+    QTest::newRow("preview bad time") << QStringList{ "preview", "--at", "yesterday" } << 2 << "" << "is not a local time";
+    QTest::newRow("preview unknown option") << QStringList{ "preview", "--colour" } << 2 << "" << "Unknown option";
+    QTest::newRow("preview stray argument") << QStringList{ "preview", "extra" } << 2 << "" << "unexpected argument";
+    QTest::newRow("preview sheet armed") << QStringList{ "preview", "--sheet", "--armed" } << 2 << "" << "--armed does not apply";
+    QTest::newRow("preview no folder") << QStringList{ "preview", "--app-dir", "/nonexistent/lockapp" } << 2 << "" << "is not a folder";
     // The same checks of --app-dir and --skin as lockctl check.
-    QTest::newRow("preview empty skin") << QStringList{ "preview", "--skin", "" } << 2 << QByteArray("--skin needs a skin name");
-    QTest::newRow("preview skin twice") << QStringList{ "preview", "--skin", "classic", "--skin", "night" } << 2 << QByteArray("may be given once each");
-    QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << QByteArray("no skin folder");
-    QTest::newRow("preview no background") << QStringList{ "preview", "--app-dir", QDir::tempPath() } << 1 << QByteArray("no loadable background image");
+    QTest::newRow("preview empty skin") << QStringList{ "preview", "--skin", "" } << 2 << "" << "--skin needs a skin name";
+    QTest::newRow("preview skin twice") << QStringList{ "preview", "--skin", "classic", "--skin", "night" } << 2 << "" << "may be given once each";
+    QTest::newRow("preview missing skin") << QStringList{ "preview", "--app-dir", QDir::tempPath(), "--skin", "no-such-skin" } << 1 << "" << "lockctl preview: there is no skin folder";
+    QTest::newRow("preview no background") << QStringList{ "preview", "--app-dir", QDir::tempPath() } << 1 << "" << "no loadable background image";
 }
 
 void tst_LockctlTools::exitCodes()
 {
     QFETCH(QStringList, args);
     QFETCH(int, code);
-    QFETCH(QByteArray, errorText);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
 
     const Result result = lockctl(args);
     QCOMPARE(result.code, code);
-    if (errorText.isEmpty()) {
-        QVERIFY(!result.out.isEmpty());
-    } else {
-        QVERIFY2(result.err.contains(errorText), result.err.constData());
-        QVERIFY(!result.out.contains("wrote"));
-    }
+    const QString shownOut = QString::fromUtf8(result.out);
+    const QString shownErr = QString::fromUtf8(result.err);
+    QVERIFY2(out.isEmpty() ? shownOut.isEmpty() : shownOut.contains(out), result.out.constData());
+    QVERIFY2(err.isEmpty() ? shownErr.isEmpty() : shownErr.contains(err), result.err.constData());
 }
 
 namespace {

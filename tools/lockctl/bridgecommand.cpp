@@ -79,10 +79,8 @@ int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err
 {
     Options options;
     for (const QString& arg : args) {
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            out << bridgeCommandUsage();
-            return lockctl::ExitOk;
-        }
+        if (lockctl::CommandSyntax::isHelpOption(arg))
+            return syntax.writeHelp(out);
         if (arg == QLatin1String("--x11")) {
             options.x11 = true;
         } else if (arg == QLatin1String("--screensaver")) {

@@ -5,9 +5,28 @@
 
 int lockctl::CommandSyntax::usageError(QTextStream& err, const QString& message) const
 {
-    err << "lockctl " << name << ": " << message << '\n' << "usage: " << usage << '\n';
+    failure(err, message);
+    err << "usage: " << usage << '\n';
     err.flush();
     return ExitUsage;
+}
+
+int lockctl::CommandSyntax::failure(QTextStream& err, const QString& message) const
+{
+    err << "lockctl " << name << ": " << message << '\n';
+    return ExitFailure;
+}
+
+int lockctl::CommandSyntax::writeHelp(QTextStream& out) const
+{
+    out << help();
+    out.flush();
+    return ExitOk;
+}
+
+bool lockctl::CommandSyntax::isHelpOption(const QString& arg)
+{
+    return arg == QLatin1String("-h") || arg == QLatin1String("--help");
 }
 
 std::optional<int> lockctl::CommandSyntax::parseOptions(QCommandLineParser& parser, const QStringList& args,
@@ -18,11 +37,8 @@ std::optional<int> lockctl::CommandSyntax::parseOptions(QCommandLineParser& pars
     parser.addOption(helpOption);
     if (!parser.parse(QStringList{ QStringLiteral("lockctl ") + QLatin1String(name) } + args))
         return usageError(err, parser.errorText());
-    if (parser.isSet(helpOption)) {
-        out << help();
-        out.flush();
-        return ExitOk;
-    }
+    if (parser.isSet(helpOption))
+        return writeHelp(out);
     if (!parser.positionalArguments().isEmpty())
         return usageError(err, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     return std::nullopt;

@@ -30,6 +30,12 @@ struct CommandSyntax
 
     // Writes "lockctl NAME: MESSAGE" and the usage line to err; returns ExitUsage.
     int usageError(QTextStream& err, const QString& message) const;
+    // Writes "lockctl NAME: MESSAGE" to err; returns ExitFailure.
+    int failure(QTextStream& err, const QString& message) const;
+    // Writes the help text to out; returns ExitOk.
+    int writeHelp(QTextStream& out) const;
+    // Whether arg asks for the help text: -h or --help.
+    static bool isHelpOption(const QString& arg);
 
     // Parses args, options only, into parser, which holds the subcommand's
     // options (-h/--help is added here). No value when the subcommand is to

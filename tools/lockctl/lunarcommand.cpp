@@ -75,11 +75,8 @@ QString lunarCommandUsage()
 
 int runLunarCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    if (args.size() == 1 && (args.at(0) == QLatin1String("--help") || args.at(0) == QLatin1String("-h"))) {
-        out << lunarCommandUsage();
-        out.flush();
-        return lockctl::ExitOk;
-    }
+    if (args.size() == 1 && lockctl::CommandSyntax::isHelpOption(args.at(0)))
+        return syntax.writeHelp(out);
     if (args.isEmpty() || args.size() > 2)
         return syntax.usageError(err, QStringLiteral("expected FROM [TO], got %1 argument(s)").arg(args.size()));
 

@@ -68,10 +68,8 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         if (text.size() != 19 || text.at(10) != QLatin1Char(' ') || !day.isValid() || !time.isValid())
             return syntax.usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
         at = shownLocalTime(day, time);
-        if (!at.isValid()) {
-            err << "lockctl preview: " << text << " does not exist in the local time zone\n";
-            return lockctl::ExitFailure;
-        }
+        if (!at.isValid())
+            return syntax.failure(err, text + QStringLiteral(" does not exist in the local time zone"));
         // A moment the clocks skip; with --sheet only the day counts.
         if (at.time() != time && !parser.isSet(sheetOption))
             err << "lockctl preview: " << text << " does not exist in the local time zone; the frame shows "
@@ -87,12 +85,10 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return selection.exitCode;
 
     FramePreview preview(selection.appDir, selection.skin);
-    if (!preview.hasFrame()) {
-        err << "lockctl preview: the skin in " << preview.skinDir()
-            << " has no loadable background image, so the lock screen shows no frame"
-               " (lockctl check tells why)\n";
-        return lockctl::ExitFailure;
-    }
+    if (!preview.hasFrame())
+        return syntax.failure(err, QStringLiteral("the skin in %1 has no loadable background image, so the lock "
+                                                  "screen shows no frame (lockctl check tells why)")
+                                       .arg(preview.skinDir()));
     QStringList moved;
     const QImage image = sheet ? composePreviewSheet(preview, at.date(), &moved)
                                : preview.frame(time_t(at.toSecsSinceEpoch()), parser.isSet(armedOption));
@@ -104,17 +100,13 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         out.flush();
         QIODevice* device = out.device();
         auto* file = qobject_cast<QFileDevice*>(device);
-        if (!image.save(device, "PNG") || (file && !file->flush())) {
-            err << "lockctl preview: cannot write the PNG to standard output\n";
-            return lockctl::ExitFailure;
-        }
+        if (!image.save(device, "PNG") || (file && !file->flush()))
+            return syntax.failure(err, QStringLiteral("cannot write the PNG to standard output"));
         err << "wrote the PNG to standard output\n";
         return lockctl::ExitOk;
     }
-    if (!image.save(output, "PNG")) {
-        err << "lockctl preview: cannot write " << output << '\n';
-        return lockctl::ExitFailure;
-    }
+    if (!image.save(output, "PNG"))
+        return syntax.failure(err, QStringLiteral("cannot write ") + output);
     out << "wrote " << output << '\n';
     return lockctl::ExitOk;
 }

@@ -52,10 +52,8 @@ bool nameHasOwner(const QDBusConnection& bus, const QString& name)
 
 int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
-    if (arguments.size() == 1 && (arguments[0] == QLatin1String("-h") || arguments[0] == QLatin1String("--help"))) {
-        out << sendCommandUsage();
-        return lockctl::ExitOk;
-    }
+    if (arguments.size() == 1 && lockctl::CommandSyntax::isHelpOption(arguments[0]))
+        return syntax.writeHelp(out);
     QStringList args = arguments;
     if (!args.isEmpty() && args[0] == QLatin1String("--")) {
         args.removeFirst();
@@ -71,11 +69,9 @@ int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
     }
     // No address: libdbus would start a bus of its own (and leave it behind).
     const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address.isEmpty()) {
-        err << "lockctl send: cannot reach the D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set); "
-               "the message was not sent\n";
-        return lockctl::ExitFailure;
-    }
+    if (address.isEmpty())
+        return syntax.failure(err, QStringLiteral("cannot reach the D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not "
+                                                  "set); the message was not sent"));
     const BusLink bus(address);
     QString why = bus.lastError();
     if (bus.isConnected()
@@ -86,7 +82,6 @@ int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
                 << "); the message was sent, but lockapp is not there to act on it\n";
         return lockctl::ExitOk;
     }
-    err << "lockctl send: cannot reach the D-Bus session bus at " << QString::fromLocal8Bit(address) << " (" << why
-        << "); the message was not sent\n";
-    return lockctl::ExitFailure;
+    return syntax.failure(err, QStringLiteral("cannot reach the D-Bus session bus at %1 (%2); the message was not sent")
+                                   .arg(QString::fromLocal8Bit(address), why));
 }

@@ -17,7 +17,7 @@ SkinSelection SkinSelectionOptions::select(const QCommandLineParser& parser, con
         if (exitCode == lockctl::ExitUsage)
             command.usageError(err, problem);
         else
-            err << "lockctl " << command.name << ": " << problem << '\n';
+            command.failure(err, problem);
         selection.exitCode = exitCode;
         selection.problem = problem;
         return selection;
