@@ -84,12 +84,13 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
 }
 
 // Raises the lock windows with the display on: LCDOff, then LCDOn, each
-// sent on the session bus and on the extra buses, and waits for each
+// sent on the given buses (none: the session bus), and waits for each
 // program's frame after it.
 void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps, const std::vector<const PrivateBus*>& buses = {})
 {
     const auto send = [&buses](const char* message) {
-        sendOverBus(message);
+        if (buses.empty())
+            sendOverBus(message);
         for (const PrivateBus* bus : buses)
             sendOverBus(message, bus->connection());
     };
@@ -211,6 +212,44 @@ private:
     std::string m_socket;
 };
 
+// CPU per minute of each of `pids` over `seconds`, and lockapp's frames.
+struct SystemWindow
+{
+    std::vector<double> cpu;
+    std::vector<Snapshot> before;
+    std::vector<Snapshot> after;
+    double ms = 0;
+    size_t frames = 0;
+};
+
+SystemWindow measureWindow(const std::vector<pid_t>& pids, ChildProcess& lockapp, int seconds)
+{
+    SystemWindow window;
+    for (pid_t pid : pids)
+        window.before.push_back({ threadsOf(pid) });
+    const size_t framesFrom = lockapp.size();
+    const ProbeClock::time_point from = ProbeClock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    for (pid_t pid : pids)
+        window.after.push_back({ threadsOf(pid) });
+    window.ms = msBetween(from, ProbeClock::now());
+    window.frames = lockapp.count("\npaint over\n", framesFrom, lockapp.size());
+    for (size_t i = 0; i < pids.size(); ++i)
+        window.cpu.push_back(perMinute(window.after[i].total() - window.before[i].total(), window.ms));
+    return window;
+}
+
+// Puts a raised lock screen's display off: it stops ticking and wakes no more.
+void darken(ChildProcess& lockapp, const PrivateBus* bus)
+{
+    const size_t mark = lockapp.size();
+    if (bus)
+        sendOverBus("LCDOff", bus->connection());
+    else
+        sendOverBus("LCDOff");
+    lockapp.expect("\nLCDOff\n", mark);
+}
+
 } // namespace
 
 int probeSystem(const std::string& program, int seconds, int runs)
@@ -241,28 +280,31 @@ int probeSystem(const std::string& program, int seconds, int runs)
         waitIdle(lockapp.pid());
         waitIdle(offscreen.pid());
         waitIdle(wayland.pid());
-        raiseWithDisplayOn({ &lockapp, &offscreen, &wayland }, { &offscreenBus, &waylandBus });
+
+        // One lock screen lit at a time beside xclock, each in a window of
+        // its own: three lit at once would wake in the same millisecond
+        // each second and fight over two cores and their caches, which
+        // counts against each of them. The others are raised with the
+        // display off meanwhile, where they do not wake at all.
+        raiseWithDisplayOn({ &lockapp });
         std::this_thread::sleep_for(1500ms);
+        const SystemWindow x11 = measureWindow({ lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid() },
+                                               lockapp, seconds);
+        darken(lockapp, nullptr);
+        raiseWithDisplayOn({ &offscreen }, { &offscreenBus });
+        std::this_thread::sleep_for(1500ms);
+        const SystemWindow bare = measureWindow({ offscreen.pid(), xclock.pid(), xclockServer.pid() }, offscreen,
+                                                seconds);
+        darken(offscreen, &offscreenBus);
+        raiseWithDisplayOn({ &wayland }, { &waylandBus });
+        std::this_thread::sleep_for(1500ms);
+        const SystemWindow wl = measureWindow({ wayland.pid(), phoc.pid(), idlePhoc.pid() }, wayland, seconds);
 
-        const std::vector<pid_t> pids = { lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid(),
-                                          offscreen.pid(), wayland.pid(), phoc.pid(), idlePhoc.pid() };
-        std::vector<Snapshot> before;
-        for (pid_t pid : pids)
-            before.push_back({ threadsOf(pid) });
-        const size_t framesFrom = lockapp.size();
-        const ProbeClock::time_point from = ProbeClock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        std::vector<Snapshot> after;
-        for (pid_t pid : pids)
-            after.push_back({ threadsOf(pid) });
-        const double ms = msBetween(from, ProbeClock::now());
-        const size_t frames = lockapp.count("\npaint over\n", framesFrom, lockapp.size());
-
-        std::vector<double> cpu;
-        for (size_t i = 0; i < pids.size(); ++i)
-            cpu.push_back(perMinute(after[i].total() - before[i].total(), ms));
+        const std::vector<double>& cpu = x11.cpu;
         const double lockappTotal = cpu[0] + cpu[1];
         const double xclockTotal = cpu[2] + cpu[3];
+        const double xclockTotalBesideOffscreen = bare.cpu[1] + bare.cpu[2];
+        const double waylandAdded = wl.cpu[0] + wl.cpu[1] - wl.cpu[2];
         const std::map<std::string, double> sample = {
             { "system_lockapp_client", cpu[0] },
             { "system_lockapp_server", cpu[1] },
@@ -270,19 +312,21 @@ int probeSystem(const std::string& program, int seconds, int runs)
             { "system_xclock_client", cpu[2] },
             { "system_xclock_server", cpu[3] },
             { "system_xclock_total", xclockTotal },
-            { "system_offscreen", cpu[4] },
+            { "system_offscreen", bare.cpu[0] },
+            { "system_offscreen_xclock_total", xclockTotalBesideOffscreen },
             { "system_total_over_xclock", lockappTotal / xclockTotal },
             { "system_client_over_xclock", cpu[0] / cpu[2] },
-            { "system_offscreen_over_xclock", cpu[4] / xclockTotal },
-            { "system_wayland_client", cpu[5] },
-            { "system_wayland_compositor", cpu[6] },
-            { "system_wayland_compositor_idle", cpu[7] },
-            { "system_wayland_total", cpu[5] + cpu[6] },
-            { "system_wayland_added", cpu[5] + cpu[6] - cpu[7] },
-            { "system_wayland_added_over_xcb", (cpu[5] + cpu[6] - cpu[7]) / lockappTotal },
-            { "system_frames_per_second", double(frames) * 1000.0 / ms },
+            { "system_offscreen_over_xclock", bare.cpu[0] / xclockTotalBesideOffscreen },
+            { "system_wayland_client", wl.cpu[0] },
+            { "system_wayland_compositor", wl.cpu[1] },
+            { "system_wayland_compositor_idle", wl.cpu[2] },
+            { "system_wayland_total", wl.cpu[0] + wl.cpu[1] },
+            { "system_wayland_added", waylandAdded },
+            { "system_wayland_added_over_xcb", waylandAdded / lockappTotal },
+            { "system_frames_per_second", double(x11.frames) * 1000.0 / x11.ms },
         };
-        std::printf("SAMPLE system run=%d seconds=%.1f frames=%zu", run, ms / 1000.0, frames);
+        std::printf("SAMPLE system run=%d seconds=%.1f frames=%zu offscreen_frames=%zu wayland_frames=%zu", run,
+                    x11.ms / 1000.0, x11.frames, bare.frames, wl.frames);
         for (const auto& [name, value] : sample) {
             figures[name].push_back(value);
             std::printf(" %s=%.3f", name.c_str() + 7, value);
@@ -290,14 +334,14 @@ int probeSystem(const std::string& program, int seconds, int runs)
         std::printf("\n");
         // Wake-ups (times given the CPU) and CPU per frame of each of
         // lockapp's threads under X.
-        for (const ThreadCpu& t : after[0].threads) {
-            for (const ThreadCpu& b : before[0].threads) {
+        for (const ThreadCpu& t : x11.after[0].threads) {
+            for (const ThreadCpu& b : x11.before[0].threads) {
                 if (b.name != t.name)
                     continue;
-                if (frames > 0)
+                if (x11.frames > 0)
                     std::printf("SAMPLE system run=%d thread=%s wakeups_per_frame=%.2f cpu_us_per_frame=%.1f\n", run,
-                                t.name.c_str(), double(t.slices - b.slices) / double(frames),
-                                (t.cpuNs - b.cpuNs) / 1000.0 / double(frames));
+                                t.name.c_str(), double(t.slices - b.slices) / double(x11.frames),
+                                (t.cpuNs - b.cpuNs) / 1000.0 / double(x11.frames));
                 break;
             }
         }
