@@ -128,7 +128,8 @@ void quelView::updateUnderSecondHand(const HandLines& hands)
 {
     const QRect screen = bgPixmap.rect();
     QRect stale;
-    if (underSecondHand.isNull()) {
+    const bool made = underSecondHand.isNull();
+    if (made) {
         // Of the background's own format, with or without alpha.
         underSecondHand = bgPixmap;
         underSecondHand.detach();
@@ -155,9 +156,11 @@ void quelView::updateUnderSecondHand(const HandLines& hands)
     // In the order and with the modes a whole frame draws them.
     QPainter painter(&underSecondHand);
     painter.setClipRect(stale);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawPixmap(stale, bgPixmap, stale);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (!made) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawPixmap(stale, bgPixmap, stale);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     drawFace(painter);
     for (size_t i = 0; i < baseHands.size(); ++i) {
         drawHand(painter, hands[i]);
