@@ -83,30 +83,34 @@ void reportWaiting(const char* phase, const std::vector<Watched>& watched, const
     }
 }
 
-// Raises the lock windows with the display on: LCDOff, then LCDOn, each
-// sent on the given buses (none: the session bus), and waits for each
-// program's frame after it.
-void raiseWithDisplayOn(const std::vector<ChildProcess*>& lockapps, const std::vector<const PrivateBus*>& buses = {})
+// A message on the system channel, over `bus` (null: the session bus).
+void sendOn(const char* message, const PrivateBus* bus)
 {
-    const auto send = [&buses](const char* message) {
-        if (buses.empty())
-            sendOverBus(message);
-        for (const PrivateBus* bus : buses)
-            sendOverBus(message, bus->connection());
-    };
-    std::vector<size_t> marks;
-    for (ChildProcess* p : lockapps)
-        marks.push_back(p->size());
-    send("LCDOff");
-    for (size_t i = 0; i < lockapps.size(); ++i)
-        lockapps[i]->expect("\npaint over\n", marks[i]);
-    for (size_t i = 0; i < lockapps.size(); ++i)
-        marks[i] = lockapps[i]->size();
-    send("LCDOn");
-    for (size_t i = 0; i < lockapps.size(); ++i) {
-        const auto on = lockapps[i]->expect("\nLCDOn\n", marks[i]);
-        lockapps[i]->expect("\npaint over\n", on.end);
-    }
+    if (bus)
+        sendOverBus(message, bus->connection());
+    else
+        sendOverBus(message);
+}
+
+// Raises a lock window with the display on: LCDOff, then LCDOn, and waits
+// for its frame after each.
+void raiseWithDisplayOn(ChildProcess& lockapp, const PrivateBus* bus = nullptr)
+{
+    const size_t off = lockapp.size();
+    sendOn("LCDOff", bus);
+    lockapp.expect("\npaint over\n", off);
+    const size_t mark = lockapp.size();
+    sendOn("LCDOn", bus);
+    const auto on = lockapp.expect("\nLCDOn\n", mark);
+    lockapp.expect("\npaint over\n", on.end);
+}
+
+// Puts a raised lock screen's display off: it stops ticking and wakes no more.
+void darken(ChildProcess& lockapp, const PrivateBus* bus = nullptr)
+{
+    const size_t mark = lockapp.size();
+    sendOn("LCDOff", bus);
+    lockapp.expect("\nLCDOff\n", mark);
 }
 
 } // namespace
@@ -127,7 +131,7 @@ int probeWaiting(const std::string& program, int seconds, const std::string& pla
     std::this_thread::sleep_for(1500ms);
 
     size_t mark = lockapp.size();
-    raiseWithDisplayOn({ &lockapp });
+    raiseWithDisplayOn(lockapp);
     waitVisible();
     std::this_thread::sleep_for(1500ms);
 
@@ -239,17 +243,6 @@ SystemWindow measureWindow(const std::vector<pid_t>& pids, ChildProcess& lockapp
     return window;
 }
 
-// Puts a raised lock screen's display off: it stops ticking and wakes no more.
-void darken(ChildProcess& lockapp, const PrivateBus* bus)
-{
-    const size_t mark = lockapp.size();
-    if (bus)
-        sendOverBus("LCDOff", bus->connection());
-    else
-        sendOverBus("LCDOff");
-    lockapp.expect("\nLCDOff\n", mark);
-}
-
 } // namespace
 
 int probeSystem(const std::string& program, int seconds, int runs)
@@ -283,17 +276,17 @@ int probeSystem(const std::string& program, int seconds, int runs)
         // each second and fight over two cores and their caches, which
         // counts against each of them. The others are raised with the
         // display off meanwhile, where they do not wake at all.
-        raiseWithDisplayOn({ &lockapp });
+        raiseWithDisplayOn(lockapp);
         std::this_thread::sleep_for(1500ms);
         const SystemWindow x11 = measureWindow({ lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid() },
                                                lockapp, seconds);
-        darken(lockapp, nullptr);
-        raiseWithDisplayOn({ &offscreen }, { &offscreenBus });
+        darken(lockapp);
+        raiseWithDisplayOn(offscreen, &offscreenBus);
         std::this_thread::sleep_for(1500ms);
         const SystemWindow bare = measureWindow({ offscreen.pid(), xclock.pid(), xclockServer.pid() }, offscreen,
                                                 seconds);
         darken(offscreen, &offscreenBus);
-        raiseWithDisplayOn({ &wayland }, { &waylandBus });
+        raiseWithDisplayOn(wayland, &waylandBus);
         std::this_thread::sleep_for(1500ms);
         const SystemWindow wl = measureWindow({ wayland.pid(), phoc.pid() }, wayland, seconds);
         // phoc costs something with no frame coming (a second phoc's cost
