@@ -297,8 +297,8 @@ QRect quelView::handsReach() const
         const long long reach = std::min<long long>(std::llabs(length) + std::max(width, 1) + 2, 1 << 16);
         return QRect(QPoint(int(x - reach), int(y - reach)), QPoint(int(x + reach), int(y + reach)));
     };
-    const int pivotX = clockX + faceSize.width() / 2;
-    const int pivotY = clockY + faceSize.height() / 2;
+    const int pivotX = clockX + facePart.storedSize.width() / 2;
+    const int pivotY = clockY + facePart.storedSize.height() / 2;
     return square(pivotX, pivotY, settings.hourHeight, settings.hourWidth)
             | square(centerX, centerY, settings.minHeight, settings.minWidth)
             | square(centerX, centerY, settings.secHeight, settings.secWidth);
@@ -331,11 +331,9 @@ void quelView::takeImages(SkinImages images)
     underSecondHand = QPixmap();
     bgPixmap = std::move(images.background);
     clockPixmap = std::move(images.face);
-    faceSize = images.faceSize;
-    faceOffset = images.faceOffset;
+    facePart = images.facePart;
     centerPixmap = std::move(images.cap);
-    capSize = images.capSize;
-    capOffset = images.capOffset;
+    capPart = images.capPart;
     clockX = images.placement.clockX;
     clockY = images.placement.clockY;
     centerX = images.placement.centerX;

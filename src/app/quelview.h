@@ -179,14 +179,11 @@ private:
     int centerY = 0;
     QString skinDir;
     QPixmap bgPixmap;
-    // Face and cap: the parts of them that can fall on the screen, their
-    // sizes as stored, and where the parts lie in them.
+    // Face and cap: the parts of them that can fall on the screen.
     QPixmap clockPixmap;
-    QSize faceSize { 0, 0 };
-    QPoint faceOffset;
+    ImagePart facePart;
     QPixmap centerPixmap;
-    QSize capSize { 0, 0 };
-    QPoint capOffset;
+    ImagePart capPart;
     QPixmap canvas;
     // The background, the face and the hour and minute hands, as a frame
     // has them under the second hand: a tick puts it back where the hands

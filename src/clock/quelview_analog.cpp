@@ -22,7 +22,7 @@ void quelView::drawAnalog(QPainter& painter)
 void quelView::drawFace(QPainter& painter)
 {
     // Only the part of the face that can show was kept; it goes where it lies in the face.
-    painter.drawPixmap(clockX + faceOffset.x(), clockY + faceOffset.y(), clockPixmap, 0, 0, -1, -1);
+    painter.drawPixmap(clockX + facePart.offset.x(), clockY + facePart.offset.y(), clockPixmap, 0, 0, -1, -1);
 }
 
 void quelView::drawHands(QPainter& painter)
@@ -37,8 +37,8 @@ quelView::HandLines quelView::handLines() const
     const int m = curTime->tm_min;
     const int s = curTime->tm_sec;
 
-    const int faceWidth = faceSize.width();
-    const int faceHeight = faceSize.height();
+    const int faceWidth = facePart.storedSize.width();
+    const int faceHeight = facePart.storedSize.height();
     const int pivotX = clampToDrawable(qint64(clockX) + faceWidth / 2);
     const int pivotY = clampToDrawable(qint64(clockY) + faceHeight / 2);
 
@@ -90,7 +90,7 @@ void quelView::drawHand(QPainter& painter, const HandLine& hand)
 
 QRect quelView::capArea() const
 {
-    return QRect(capCorner(clockX, clockY, faceSize, capSize) + capOffset, centerPixmap.size());
+    return QRect(capCorner(clockX, clockY, facePart.storedSize, capPart.storedSize) + capPart.offset, centerPixmap.size());
 }
 
 void quelView::drawCap(QPainter& painter)

@@ -28,8 +28,7 @@ QRegion FrameFit::toWindow(const QRegion& phonePart) const
 {
     if (isOneToOne())
         return phonePart;
-    const double sx = double(m_target.width()) / m_phone.width();
-    const double sy = double(m_target.height()) / m_phone.height();
+    const auto [sx, sy] = windowPixelsPerPhonePixel();
     QRegion result;
     for (const QRect& r : phonePart) {
         // One pixel more on each side: a smooth scale reads its neighbours.
@@ -40,6 +39,11 @@ QRegion FrameFit::toWindow(const QRegion& phonePart) const
         result += QRect(QPoint(left, top), QPoint(right, bottom)) & m_target;
     }
     return result;
+}
+
+std::pair<double, double> FrameFit::windowPixelsPerPhonePixel() const
+{
+    return { double(m_target.width()) / m_phone.width(), double(m_target.height()) / m_phone.height() };
 }
 
 QRegion FrameFit::toPhone(const QRegion& windowPart) const
@@ -92,8 +96,7 @@ void FrameFit::paintBand(QPainter& window, const QImage& frame, const QRect& ban
         return;
     window.setRenderHint(QPainter::SmoothPixmapTransform, !isOneToOne());
     const QRect source = frame.rect() & phone;
-    const double sx = double(m_target.width()) / m_phone.width();
-    const double sy = double(m_target.height()) / m_phone.height();
+    const auto [sx, sy] = windowPixelsPerPhonePixel();
     const QRectF placed(m_target.left() + source.left() * sx, m_target.top() + source.top() * sy,
                         source.width() * sx, source.height() * sy);
     window.drawImage(placed, frame, source);

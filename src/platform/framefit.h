@@ -5,6 +5,8 @@
 #include <QRegion>
 #include <QSize>
 
+#include <utility>
+
 class QPainter;
 
 // How the phone's screen sits in a window of another size: scaled to fit
@@ -31,6 +33,7 @@ public:
     void paint(QPainter& window, const QImage& frame, const QRegion& windowPart, const QColor& uncovered) const;
 
 private:
+    std::pair<double, double> windowPixelsPerPhonePixel() const;  // across, down
     void paintBand(QPainter& window, const QImage& frame, const QRect& band, const QColor& uncovered) const;
 
     QSize m_window;

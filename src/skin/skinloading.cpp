@@ -79,15 +79,13 @@ SkinImages loadSkinImages(const QString& folder, const SkinSettings& settings, Q
     const ImageProbe face =
             loadImage(folder + settings.clockImage, VisibleParts::face(settings.clockLeft, settings.clockTop, screen));
     images.face = QPixmap::fromImage(face.image);
-    images.faceSize = face.size;
-    images.faceOffset = face.offset;
+    images.facePart = { face.size, face.offset };
     images.placement = ClockPlacement::of(settings.clockLeft, settings.clockTop, face.size);
 
     const ImageProbe cap = loadImage(folder + settings.clockCenter,
-                                     VisibleParts::cap(images.placement, images.faceSize, screen));
+                                     VisibleParts::cap(images.placement, face.size, screen));
     images.cap = QPixmap::fromImage(cap.image);
-    images.capSize = cap.size;
-    images.capOffset = cap.offset;
+    images.capPart = { cap.size, cap.offset };
     return images;
 }
 

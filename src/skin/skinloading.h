@@ -18,19 +18,24 @@ struct SkinSettingsRead
     std::unique_ptr<ZConfig> reader;  // the last reader used: the skin file's
 };
 
+// Of an image kept only in part: its size as stored, which places the face,
+// the cap and the hands, and where the part kept lies in it.
+struct ImagePart
+{
+    QSize storedSize { 0, 0 };
+    QPoint offset;
+};
+
 // The skin's three images and the clock's place on the screen. An image
 // that cannot be loaded is empty, 0 x 0. Each is only the part of it that can
-// fall on the screen; the face and the cap also keep their size as stored,
-// which places them and the hands, and where the part kept lies in it.
+// fall on the screen.
 struct SkinImages
 {
     QPixmap background;  // cut to the screen
     QPixmap face;
-    QSize faceSize { 0, 0 };
-    QPoint faceOffset;
+    ImagePart facePart;
     QPixmap cap;
-    QSize capSize { 0, 0 };
-    QPoint capOffset;
+    ImagePart capPart;
     ClockPlacement placement;
 };
 

@@ -23,8 +23,8 @@ public:
     const QPixmap& face() const { return v.clockPixmap; }
     const QPixmap& cap() const { return v.centerPixmap; }
     // Face and cap as stored; face() and cap() are the parts that can show.
-    QSize faceSize() const { return v.faceSize; }
-    QSize capSize() const { return v.capSize; }
+    QSize faceSize() const { return v.facePart.storedSize; }
+    QSize capSize() const { return v.capPart.storedSize; }
     const QPixmap& canvas() const { return v.canvas; }
     const struct tm* curTime() const { return v.curTime; }
 
