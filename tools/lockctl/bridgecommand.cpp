@@ -55,9 +55,7 @@ QString bridgeCommandUsage()
 
 namespace {
 
-const lockctl::CommandSyntax syntax{ "bridge",
-                                     "lockctl bridge [--x11] [--screensaver] [--logind] [--verbose]   (see lockctl help bridge)",
-                                     bridgeCommandUsage };
+const lockctl::CommandSyntax syntax{ "bridge", bridgeCommandUsage };
 
 struct Options
 {

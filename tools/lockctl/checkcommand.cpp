@@ -5,11 +5,9 @@
 #include "skincheck/skinchecker.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 namespace {
-const lockctl::CommandSyntax syntax{ "check", "lockctl check [--app-dir DIR] [--skin NAME]   (see lockctl help check)",
-                                     checkCommandUsage };
+const lockctl::CommandSyntax syntax{ "check", checkCommandUsage };
 } // namespace
 
 QString checkCommandUsage()
@@ -36,11 +34,9 @@ QString checkCommandUsage()
         "cut at 1 MiB, a hand width of zero or less, a TimeOut of zero or less or\n"
         "under half a second, a clock face partly off the screen, a background not of\n"
         "the screen's size.\n"
-        "\n"
-        "  --app-dir DIR   the program folder with config.cfg and skin/ (default: the\n"
-        "                  folder lockctl is installed in)\n"
-        "  --skin NAME     check skin/NAME instead of the skin config.cfg selects;\n"
-        "                  config.cfg then needs no Skin\n"
+        "\n")
+        + SkinSelectionOptions::help("check")
+        + QStringLiteral(
         "\n"
         "Exit codes: 0 no errors (warnings allowed), 1 errors found or no such skin\n"
         "folder, 2 usage error.\n");
@@ -53,7 +49,7 @@ int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     parser.addOptions(selectionOptions.options());
     if (const std::optional<int> done = syntax.parseOptions(parser, args, out, err))
         return *done;
-    const SkinSelection selection = selectionOptions.select(parser, QCoreApplication::applicationDirPath(), syntax, err);
+    const SkinSelection selection = selectionOptions.select(parser, syntax, err);
     if (!selection.problem.isEmpty())
         return selection.exitCode;
 

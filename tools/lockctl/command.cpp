@@ -6,9 +6,17 @@
 int lockctl::CommandSyntax::usageError(QTextStream& err, const QString& message) const
 {
     failure(err, message);
-    err << "usage: " << usage << '\n';
+    err << usageLine() << '\n';
     err.flush();
     return ExitUsage;
+}
+
+QString lockctl::CommandSyntax::usageLine() const
+{
+    const QString text = help();
+    const QString hintPart = hint ? QLatin1String(hint) + QStringLiteral("; ") : QString();
+    return text.left(text.indexOf(QLatin1String("\n\n"))).simplified()
+           + QStringLiteral("   (%1see lockctl help %2)").arg(hintPart, QLatin1String(name));
 }
 
 int lockctl::CommandSyntax::failure(QTextStream& err, const QString& message) const

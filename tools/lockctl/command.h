@@ -25,8 +25,12 @@ constexpr int ExitUsage = 2;    // wrong command line: nothing was done
 struct CommandSyntax
 {
     const char* name;
-    const char* usage;  // the line shown with every usage error
-    QString (*help)();
+    QString (*help)();          // begins "usage: lockctl NAME ..." and a blank line
+    const char* hint = nullptr;  // said with the usage line after a usage error
+
+    // The usage line of the help text, on one line, with the hint and where
+    // the help is.
+    QString usageLine() const;
 
     // Writes "lockctl NAME: MESSAGE" and the usage line to err; returns ExitUsage.
     int usageError(QTextStream& err, const QString& message) const;

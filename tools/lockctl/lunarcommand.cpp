@@ -52,8 +52,7 @@ void appendIsoDate(QString& line, const QDate& date)
     line.append(digits, 10);
 }
 
-const lockctl::CommandSyntax syntax{ "lunar", "lockctl lunar FROM [TO]   (dates as YYYY-MM-DD; see lockctl help lunar)",
-                                     lunarCommandUsage };
+const lockctl::CommandSyntax syntax{ "lunar", lunarCommandUsage, "dates as YYYY-MM-DD" };
 
 } // namespace
 

@@ -129,7 +129,6 @@ int main(int argc, char** argv)
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    setDefaultAppDir(QCoreApplication::applicationDirPath());
     QCoreApplication::setApplicationName(QStringLiteral("lockctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LOCKCTL_VERSION));
 

@@ -12,17 +12,8 @@
 #include <QFileDevice>
 
 namespace {
-QString defaultDir;
-const lockctl::CommandSyntax syntax{ "preview",
-                                     "lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] "
-                                     "[--armed] [--sheet] [-o FILE.png]",
-                                     previewCommandUsage };
+const lockctl::CommandSyntax syntax{ "preview", previewCommandUsage };
 } // namespace
-
-void setDefaultAppDir(const QString& dir)
-{
-    defaultDir = dir;
-}
 
 QString previewCommandUsage()
 {
@@ -32,10 +23,9 @@ QString previewCommandUsage()
         "\n"
         "Composes the lock screen's frame exactly as the lock window would show it at\n"
         "that local time, and writes it as PNG.\n"
-        "\n"
-        "  --app-dir DIR   the program folder with config.cfg and skin/ (default: the\n"
-        "                  folder lockctl is installed in)\n"
-        "  --skin NAME     preview skin/NAME instead of the skin config.cfg selects\n"
+        "\n")
+        + SkinSelectionOptions::help("preview")
+        + QStringLiteral(
         "  --at TIME       local time \"YYYY-MM-DD HH:MM:SS\" (default: now)\n"
         "  --armed         show the hint as after the middle key\n"
         "  --sheet         one picture of frames at 00:00:00, 03:15:30, 09:41:27,\n"
@@ -80,7 +70,7 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         return syntax.usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
     const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
                                                       : (sheet ? QStringLiteral("sheet.png") : QStringLiteral("preview.png"));
-    const SkinSelection selection = selectionOptions.select(parser, defaultDir, syntax, err);
+    const SkinSelection selection = selectionOptions.select(parser, syntax, err);
     if (!selection.problem.isEmpty())
         return selection.exitCode;
 

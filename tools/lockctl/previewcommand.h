@@ -10,9 +10,6 @@
 // Composes one frame exactly as the lock window would at that local time
 // (default: now), with the hint armed or not, and writes it as PNG; with
 // --sheet, a grid of labelled frames at telling moments of that day. Needs a
-// QGuiApplication. DIR defaults to `defaultAppDir` (the installed folder).
+// QGuiApplication. DIR defaults to lockctl's own folder.
 int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 QString previewCommandUsage();
-
-// The folder lockctl takes for the program folder when none is given: its own.
-void setDefaultAppDir(const QString& dir);

@@ -30,8 +30,7 @@ QString sendCommandUsage()
 
 namespace {
 
-const lockctl::CommandSyntax syntax{ "send", "lockctl send [--] CHANNEL MESSAGE [DATA]   (see lockctl help send)",
-                                     sendCommandUsage };
+const lockctl::CommandSyntax syntax{ "send", sendCommandUsage };
 
 // Whether anyone owns `name` on the bus; true when the bus does not say
 // within its time, so that only a sure absence is reported.

@@ -25,9 +25,11 @@ struct SkinSelectionOptions
     QCommandLineOption skin { QStringLiteral("skin"), QString(), QStringLiteral("NAME") };
 
     QList<QCommandLineOption> options() const { return { appDir, skin }; }
-    // defaultDir is the folder used without --app-dir (lockctl's own). A
-    // problem is said on err, as a usage error of `command` where the command
-    // line is wrong.
-    SkinSelection select(const QCommandLineParser& parser, const QString& defaultDir,
-                         const lockctl::CommandSyntax& command, QTextStream& err) const;
+    // The help lines of both options; `verb` says what the command does to
+    // the skin ("check", "preview").
+    static QString help(const char* verb);
+    // Without --app-dir the folder is lockctl's own. A problem is said on
+    // err, as a usage error of `command` where the command line is wrong.
+    SkinSelection select(const QCommandLineParser& parser, const lockctl::CommandSyntax& command,
+                         QTextStream& err) const;
 };
