@@ -251,7 +251,14 @@ void tst_LockctlTools::exitCodes_data()
     QTest::newRow("unknown option") << QStringList{ "--frobnicate" } << 2 << "" << "unknown subcommand '--frobnicate'";
     QTest::newRow("nothing") << QStringList{} << 2 << "" << "no subcommand given";
     QTest::newRow("help lunar") << QStringList{ "help", "lunar" } << 0 << "usage: lockctl lunar FROM [TO]\n" << "";
-    QTest::newRow("lunar, no date") << QStringList{ "lunar" } << 2 << "" << "expected FROM [TO]";
+    // The usage line comes from the help text, on one line, with the hint.
+    QTest::newRow("lunar, no date") << QStringList{ "lunar" } << 2 << ""
+                                    << "expected FROM [TO], got 0 argument(s)\nusage: lockctl lunar FROM [TO]   "
+                                       "(dates as YYYY-MM-DD; see lockctl help lunar)\n";
+    QTest::newRow("preview, unknown option")
+            << QStringList{ "preview", "--bogus" } << 2 << ""
+            << "usage: lockctl preview [--app-dir DIR] [--skin NAME] [--at \"YYYY-MM-DD HH:MM:SS\"] [--armed] "
+               "[--sheet] [-o FILE.png]   (see lockctl help preview)\n";
     QTest::newRow("lunar, not a calendar date") << QStringList{ "lunar", "2021-02-30" } << 2 << ""
                                                 << "not a calendar date";
     QTest::newRow("lunar, TO before FROM") << QStringList{ "lunar", "2000-01-02", "2000-01-01" } << 2 << ""
