@@ -25,30 +25,22 @@ LockScreenWatch::LockScreenWatch(BusLink& bus, DisplayRelay& relay, BridgeLog& l
     , m_log(log)
     , m_owner(new BusNameOwner(lockScreenName, this))
 {
+    connect(m_owner, &BusNameOwner::aboutToFollow, this, &LockScreenWatch::subscribe);
     connect(m_owner, &BusNameOwner::appeared, this, &LockScreenWatch::onAppeared);
     connect(m_owner, &BusNameOwner::vanished, this, &LockScreenWatch::onVanished);
 }
 
 void LockScreenWatch::start()
 {
-    connect(&m_bus, &BusLink::connected, this, &LockScreenWatch::subscribe);
-    connect(&m_bus, &BusLink::lost, this, &LockScreenWatch::onLost);
-    if (m_bus.isConnected())
-        subscribe();
+    m_owner->follow(m_bus);
 }
 
-void LockScreenWatch::subscribe()
+void LockScreenWatch::subscribe(QDBusConnection bus)
 {
     // Any sender, any signature: the slot itself checks both.
-    m_bus.connection().connect(QString(), QString::fromLatin1(LockScreenStatus::ObjectPath),
-                               QString::fromLatin1(LockScreenStatus::Interface), QStringLiteral("ShownChanged"),
-                               this, SLOT(onShownChanged(QDBusMessage)));
-    m_owner->follow(m_bus.connection());
-}
-
-void LockScreenWatch::onLost()
-{
-    m_owner->forget();
+    bus.connect(QString(), QString::fromLatin1(LockScreenStatus::ObjectPath),
+                QString::fromLatin1(LockScreenStatus::Interface), QStringLiteral("ShownChanged"), this,
+                SLOT(onShownChanged(QDBusMessage)));
 }
 
 void LockScreenWatch::onAppeared()

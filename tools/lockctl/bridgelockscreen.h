@@ -7,14 +7,14 @@ class BridgeLog;
 class BusLink;
 class BusNameOwner;
 class DisplayRelay;
+class QDBusConnection;
 class QDBusMessage;
 class QDBusPendingCallWatcher;
 
 // lockapp itself on the session bus: its name org.lockapp.LockScreen and the
 // Shown property and ShownChanged(b) signal of /org/lockapp/LockScreen.
 // Tells the relay when lockapp appears (with Shown as read then), when Shown
-// changes and when lockapp leaves; on every new connection of the link it
-// subscribes again.
+// changes and when lockapp leaves, on every connection of the link.
 class LockScreenWatch : public QObject
 {
     Q_OBJECT
@@ -28,8 +28,7 @@ public:
     void start();
 
 private slots:
-    void subscribe();
-    void onLost();
+    void subscribe(QDBusConnection bus);
     void onAppeared();
     void onVanished();
     void onShownChanged(const QDBusMessage& message);

@@ -1,5 +1,7 @@
 #include "bridgenameowner.h"
 
+#include "platform/buslink.h"
+
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 
@@ -16,6 +18,7 @@ BusNameOwner::BusNameOwner(const QString& name, QObject* parent)
 
 void BusNameOwner::follow(const QDBusConnection& bus)
 {
+    emit aboutToFollow(bus);
     delete m_watcher;
     // Watched before the owner is read, so that no change falls in between.
     m_watcher = new QDBusServiceWatcher(m_name, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
@@ -28,9 +31,19 @@ void BusNameOwner::follow(const QDBusConnection& bus)
     query << m_name;
     const QDBusMessage reply = QDBusConnection(bus).call(query, QDBus::Block, OwnerQueryTimeoutMs);
     // An error reply is also the bus's "nobody owns it".
+    m_reading = true;
     setOwner(reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
                      ? reply.arguments().at(0).toString()
                      : QString());
+    m_reading = false;
+}
+
+void BusNameOwner::follow(BusLink& link)
+{
+    connect(&link, &BusLink::connected, this, [this, &link] { follow(link.connection()); });
+    connect(&link, &BusLink::lost, this, &BusNameOwner::forget);
+    if (link.isConnected())
+        follow(link.connection());
 }
 
 void BusNameOwner::forget()

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+class BusLink;
 class QDBusMessage;
 class QDBusServiceWatcher;
 
@@ -20,6 +21,10 @@ public:
     // call again on a new connection. appeared() or vanished() follow when
     // that changes what was known.
     void follow(const QDBusConnection& bus);
+    // Follows the name on every connection of link from now on, starting
+    // with the current one if there is one; while the link is lost the
+    // name counts as unowned. Called once.
+    void follow(BusLink& link);
     // The connection is gone: the name counts as unowned until follow().
     void forget();
 
@@ -27,8 +32,14 @@ public:
     bool isPresent() const { return !m_owner.isEmpty(); }
     // Whether the message (a signal) comes from the name's current owner.
     bool sent(const QDBusMessage& message) const;
+    // Whether appeared() or vanished() comes from reading the owner on a
+    // (new) connection rather than from a change of owner on the bus.
+    bool isReadingOwner() const { return m_reading; }
 
 signals:
+    // About to follow the name on bus: the service's signals are to be
+    // subscribed now, so that none sent once the owner is known is missed.
+    void aboutToFollow(QDBusConnection bus);
     void appeared();  // the name has a new owner
     void vanished();  // the owner it had left
 
@@ -41,4 +52,5 @@ private:
     QString m_name;
     QString m_owner;
     QDBusServiceWatcher* m_watcher = nullptr;
+    bool m_reading = false;
 };

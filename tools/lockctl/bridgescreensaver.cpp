@@ -24,6 +24,8 @@ ScreenSaverSource::ScreenSaverSource(BusLink& bus, DisplayRelay& relay, BridgeLo
     for (const char* service : services) {
         auto* owner = new BusNameOwner(QLatin1String(service), this);
         m_owners.insert(owner->name(), owner);
+        connect(owner, &BusNameOwner::aboutToFollow, this,
+                [this, owner](QDBusConnection bus) { subscribe(bus, owner->name()); });
         connect(owner, &BusNameOwner::appeared, this, [this, owner] { onAppeared(owner); });
         connect(owner, &BusNameOwner::vanished, this, [this, owner] { onVanished(owner); });
     }
@@ -35,13 +37,12 @@ bool ScreenSaverSource::start(QString* why)
         *why = QStringLiteral("no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set); skipped");
         return false;
     }
-    connect(&m_bus, &BusLink::connected, this, &ScreenSaverSource::subscribe);
-    connect(&m_bus, &BusLink::lost, this, &ScreenSaverSource::onLost);
+    for (BusNameOwner* owner : std::as_const(m_owners))
+        owner->follow(m_bus);
     if (!m_bus.isConnected()) {
         *why = QStringLiteral("cannot reach the D-Bus session bus yet; listening once it answers");
         return true;
     }
-    subscribe();
     bool anyPresent = false;
     for (const BusNameOwner* owner : std::as_const(m_owners))
         anyPresent = anyPresent || owner->isPresent();
@@ -51,24 +52,11 @@ bool ScreenSaverSource::start(QString* why)
     return true;
 }
 
-void ScreenSaverSource::subscribe()
+void ScreenSaverSource::subscribe(QDBusConnection bus, const QString& service)
 {
-    QDBusConnection bus = m_bus.connection();
-    m_subscribing = true;
-    for (BusNameOwner* owner : std::as_const(m_owners)) {
-        // Any sender, any signature: onActiveChanged checks both.
-        bus.connect(QString(), QString(), owner->name(), QStringLiteral("ActiveChanged"), this,
-                    SLOT(onActiveChanged(QDBusMessage)));
-        owner->follow(bus);
-    }
-    m_subscribing = false;
-}
-
-void ScreenSaverSource::onLost()
-{
-    // The services went with the bus.
-    for (BusNameOwner* owner : std::as_const(m_owners))
-        owner->forget();
+    // Any sender, any signature: onActiveChanged checks both.
+    bus.connect(QString(), QString(), service, QStringLiteral("ActiveChanged"), this,
+                SLOT(onActiveChanged(QDBusMessage)));
 }
 
 void ScreenSaverSource::onActiveChanged(const QDBusMessage& message)
@@ -94,9 +82,8 @@ void ScreenSaverSource::onActiveChanged(const QDBusMessage& message)
 
 void ScreenSaverSource::onAppeared(BusNameOwner* owner)
 {
-    m_log.event(QLatin1String(Name),
-                owner->name() + (m_subscribing ? QStringLiteral(" is on the bus") : QStringLiteral(" appeared")),
-                QStringLiteral("listening"));
+    const QString how = owner->isReadingOwner() ? QStringLiteral(" is on the bus") : QStringLiteral(" appeared");
+    m_log.event(QLatin1String(Name), owner->name() + how, QStringLiteral("listening"));
 }
 
 void ScreenSaverSource::onVanished(BusNameOwner* owner)

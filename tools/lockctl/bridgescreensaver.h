@@ -8,6 +8,7 @@ class BridgeLog;
 class BusLink;
 class BusNameOwner;
 class DisplayRelay;
+class QDBusConnection;
 class QDBusMessage;
 
 // The desktop's screen-saver service on the session bus, under either of its
@@ -32,11 +33,10 @@ public:
     bool start(QString* why);
 
 private slots:
-    void subscribe();
-    void onLost();
     void onActiveChanged(const QDBusMessage& message);
 
 private:
+    void subscribe(QDBusConnection bus, const QString& service);
     void onAppeared(BusNameOwner* owner);
     void onVanished(BusNameOwner* owner);
 
@@ -45,5 +45,4 @@ private:
     BridgeLog& m_log;
     QMap<QString, BusNameOwner*> m_owners;  // by service name, which is also its interface
     QMap<QString, bool> m_active;
-    bool m_subscribing = false;
 };

@@ -34,27 +34,31 @@ const QSize phoneSize(PhoneScreen::Width, PhoneScreen::Height);
 OutputSurface::OutputSurface(WaylandConnection& connection, wl_output* output)
     : m_connection(connection)
     , m_output(output)
-    , m_surface(wl_compositor_create_surface(connection.compositor()))
+    , m_surface(ownProxy(wl_compositor_create_surface(connection.compositor()), wl_surface_destroy))
 {
     if (connection.viewporter())
-        m_viewport = wp_viewporter_get_viewport(connection.viewporter(), m_surface);
+        m_viewport = ownProxy(wp_viewporter_get_viewport(connection.viewporter(), m_surface.get()),
+                              wp_viewport_destroy);
 }
 
 std::unique_ptr<OutputSurface> OutputSurface::onOverlay(WaylandConnection& connection, wl_output* output)
 {
     std::unique_ptr<OutputSurface> surface(new OutputSurface(connection, output));
-    surface->m_layerSurface = zwlr_layer_shell_v1_get_layer_surface(
-        connection.layerShell(), surface->m_surface, output, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "lockscreen");
-    zwlr_layer_surface_v1_add_listener(surface->m_layerSurface, &layerListener, surface.get());
-    zwlr_layer_surface_v1_set_size(surface->m_layerSurface, 0, 0);
-    zwlr_layer_surface_v1_set_anchor(surface->m_layerSurface,
+    surface->m_layerSurface = ownProxy(
+        zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface->m_surface.get(), output,
+                                              ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "lockscreen"),
+        zwlr_layer_surface_v1_destroy);
+    zwlr_layer_surface_v1* layerSurface = surface->m_layerSurface.get();
+    zwlr_layer_surface_v1_add_listener(layerSurface, &layerListener, surface.get());
+    zwlr_layer_surface_v1_set_size(layerSurface, 0, 0);
+    zwlr_layer_surface_v1_set_anchor(layerSurface,
                                      ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
                                          | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_exclusive_zone(surface->m_layerSurface, -1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(surface->m_layerSurface,
+    zwlr_layer_surface_v1_set_exclusive_zone(layerSurface, -1);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(layerSurface,
                                                      ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
     // The first commit, without a buffer, asks for the configure.
-    wl_surface_commit(surface->m_surface);
+    wl_surface_commit(surface->m_surface.get());
     return surface;
 }
 
@@ -63,22 +67,13 @@ std::unique_ptr<OutputSurface> OutputSurface::forLock(WaylandConnection& connect
 {
     std::unique_ptr<OutputSurface> surface(new OutputSurface(connection, output));
     // A lock surface must not be committed before its first configure.
-    surface->m_lockSurface = ext_session_lock_v1_get_lock_surface(lock, surface->m_surface, output);
-    ext_session_lock_surface_v1_add_listener(surface->m_lockSurface, &lockListener, surface.get());
+    surface->m_lockSurface = ownProxy(ext_session_lock_v1_get_lock_surface(lock, surface->m_surface.get(), output),
+                                      ext_session_lock_surface_v1_destroy);
+    ext_session_lock_surface_v1_add_listener(surface->m_lockSurface.get(), &lockListener, surface.get());
     return surface;
 }
 
-OutputSurface::~OutputSurface()
-{
-    if (m_layerSurface)
-        zwlr_layer_surface_v1_destroy(m_layerSurface);
-    if (m_lockSurface)
-        ext_session_lock_surface_v1_destroy(m_lockSurface);
-    if (m_viewport)
-        wp_viewport_destroy(m_viewport);
-    m_buffers.reset();
-    wl_surface_destroy(m_surface);
-}
+OutputSurface::~OutputSurface() = default;
 
 void OutputSurface::onLayerConfigure(void* data, zwlr_layer_surface_v1* layerSurface, uint32_t serial,
                                      uint32_t width, uint32_t height)
@@ -129,9 +124,9 @@ void OutputSurface::configure(QSize size)
     // Scaled by the compositor, or not at all.
     if (m_viewport) {
         if (buffers == m_size)
-            wp_viewport_set_destination(m_viewport, -1, -1);
+            wp_viewport_set_destination(m_viewport.get(), -1, -1);
         else
-            wp_viewport_set_destination(m_viewport, m_size.width(), m_size.height());
+            wp_viewport_set_destination(m_viewport.get(), m_size.width(), m_size.height());
     }
     // Every configure is answered with a whole picture.
     m_stale.fill(QRegion(QRect(QPoint(0, 0), buffers)));
@@ -174,14 +169,14 @@ bool OutputSurface::paintAndCommit(const QImage& phone)
         QPainter painter(&m_buffers->image(index));
         FrameFit(m_buffers->size(), phoneSize).paint(painter, phone, stale, Qt::black);
     }
-    wl_surface_attach(m_surface, m_buffers->hand(index), 0, 0);
-    if (wl_surface_get_version(m_surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+    wl_surface_attach(m_surface.get(), m_buffers->hand(index), 0, 0);
+    if (wl_surface_get_version(m_surface.get()) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
         for (const QRect& rect : m_damage)
-            wl_surface_damage_buffer(m_surface, rect.x(), rect.y(), rect.width(), rect.height());
+            wl_surface_damage_buffer(m_surface.get(), rect.x(), rect.y(), rect.width(), rect.height());
     } else {
-        wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
+        wl_surface_damage(m_surface.get(), 0, 0, INT32_MAX, INT32_MAX);
     }
-    wl_surface_commit(m_surface);
+    wl_surface_commit(m_surface.get());
     stale = QRegion();
     m_damage = QRegion();
     m_connection.flush();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wayland/waylandproxy.h"
+
 #include <QImage>
 #include <QRegion>
 #include <QSize>
@@ -63,12 +65,14 @@ private:
 
     WaylandConnection& m_connection;
     wl_output* m_output;
-    wl_surface* m_surface = nullptr;
-    wp_viewport* m_viewport = nullptr;
-    zwlr_layer_surface_v1* m_layerSurface = nullptr;
-    ext_session_lock_surface_v1* m_lockSurface = nullptr;
-    QSize m_size;
+    // Destroyed in the reverse of this order: the surface's role and its
+    // viewport first, then its buffers, the surface itself last.
+    WaylandProxy<wl_surface> m_surface;
     std::unique_ptr<ShmBufferPair> m_buffers;
+    WaylandProxy<wp_viewport> m_viewport;
+    WaylandProxy<ext_session_lock_surface_v1> m_lockSurface;
+    WaylandProxy<zwlr_layer_surface_v1> m_layerSurface;
+    QSize m_size;
     // What each buffer lacks of the latest picture, in its own pixels.
     std::array<QRegion, 2> m_stale;
     // What changed since the last commit: all the compositor need redraw,

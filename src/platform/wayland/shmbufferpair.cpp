@@ -17,7 +17,7 @@ void ShmBufferPair::onRelease(void* data, wl_buffer* released)
 {
     auto* pair = static_cast<ShmBufferPair*>(data);
     for (Buffer& buffer : pair->m_buffers) {
-        if (buffer.buffer == released)
+        if (buffer.buffer.get() == released)
             buffer.held = false;
     }
     if (pair->m_onFree)
@@ -45,28 +45,27 @@ ShmBufferPair::ShmBufferPair(wl_shm* shm, QSize size)
         close(fd);
         return;
     }
-    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(m_bytes));
+    // The buffers keep the memory: the pool goes at the end of this.
+    const WaylandProxy<wl_shm_pool> pool = ownProxy(wl_shm_create_pool(shm, fd, int32_t(m_bytes)), wl_shm_pool_destroy);
     close(fd);
     for (size_t i = 0; i < m_buffers.size(); ++i) {
         Buffer& buffer = m_buffers[i];
         // XRGB8888 is QImage's RGB32 on a little-endian machine, and both
         // are what every compositor takes.
-        buffer.buffer = wl_shm_pool_create_buffer(pool, int32_t(i * oneBuffer), size.width(), size.height(), stride,
-                                                  WL_SHM_FORMAT_XRGB8888);
+        buffer.buffer = ownProxy(wl_shm_pool_create_buffer(pool.get(), int32_t(i * oneBuffer), size.width(),
+                                                           size.height(), stride, WL_SHM_FORMAT_XRGB8888),
+                                 wl_buffer_destroy);
         buffer.image = QImage(static_cast<uchar*>(m_memory) + i * oneBuffer, size.width(), size.height(), stride,
                               QImage::Format_RGB32);
-        wl_buffer_add_listener(buffer.buffer, &bufferListener, this);
+        wl_buffer_add_listener(buffer.buffer.get(), &bufferListener, this);
     }
-    // The buffers keep the memory; the pool is not needed any more.
-    wl_shm_pool_destroy(pool);
 }
 
 ShmBufferPair::~ShmBufferPair()
 {
-    for (Buffer& buffer : m_buffers) {
-        if (buffer.buffer)
-            wl_buffer_destroy(buffer.buffer);
-    }
+    // The buffers go before the memory they show.
+    for (Buffer& buffer : m_buffers)
+        buffer.buffer.reset();
     if (m_memory)
         munmap(m_memory, m_bytes);
 }
@@ -83,5 +82,5 @@ int ShmBufferPair::freeBuffer() const
 wl_buffer* ShmBufferPair::hand(int index)
 {
     m_buffers[index].held = true;
-    return m_buffers[index].buffer;
+    return m_buffers[index].buffer.get();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wayland/waylandproxy.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -37,7 +39,7 @@ public:
 private:
     struct Buffer
     {
-        wl_buffer* buffer = nullptr;
+        WaylandProxy<wl_buffer> buffer;
         QImage image;
         bool held = false;
     };

@@ -26,6 +26,16 @@ const wl_registry_listener registryListener = {
     &WaylandConnection::onGlobalRemoved,
 };
 
+// The layer shell's destroy request came with version 3; an older one is
+// only let go of here.
+void destroyLayerShell(zwlr_layer_shell_v1* layerShell)
+{
+    if (zwlr_layer_shell_v1_get_version(layerShell) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
+        zwlr_layer_shell_v1_destroy(layerShell);
+    else
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell));
+}
+
 template<typename Proxy>
 Proxy* bindGlobal(wl_registry* registry, uint32_t name, const wl_interface* interface, uint32_t offered,
                   uint32_t wanted)
@@ -60,37 +70,16 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open()
 }
 
 WaylandConnection::WaylandConnection(wl_display* display)
-    : m_display(display)
+    : m_display(ownProxy(display, wl_display_disconnect))
+    , m_registry(ownProxy(wl_display_get_registry(display), wl_registry_destroy))
 {
-    m_registry = wl_display_get_registry(display);
-    wl_registry_add_listener(m_registry, &registryListener, this);
+    wl_registry_add_listener(m_registry.get(), &registryListener, this);
 }
 
 WaylandConnection::~WaylandConnection()
 {
     for (const Output& output : m_outputs)
         wl_output_destroy(output.output);
-    if (m_seat)
-        wl_seat_destroy(m_seat);
-    if (m_compositor)
-        wl_compositor_destroy(m_compositor);
-    if (m_shm)
-        wl_shm_destroy(m_shm);
-    if (m_viewporter)
-        wp_viewporter_destroy(m_viewporter);
-    if (m_sessionLock)
-        ext_session_lock_manager_v1_destroy(m_sessionLock);
-    // The layer shell's destroy request came with version 3.
-    if (m_layerShell && zwlr_layer_shell_v1_get_version(m_layerShell) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
-        zwlr_layer_shell_v1_destroy(m_layerShell);
-    else if (m_layerShell)
-        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(m_layerShell));
-    if (m_inhibitManager)
-        zwlr_input_inhibit_manager_v1_destroy(m_inhibitManager);
-    wl_registry_destroy(m_registry);
-    // Disconnecting lets the compositor drop every object of this client
-    // (surfaces, the lock, the inhibitor) at once.
-    wl_display_disconnect(m_display);
 }
 
 QList<wl_output*> WaylandConnection::outputs() const
@@ -114,24 +103,31 @@ void WaylandConnection::onGlobalRemoved(void* data, wl_registry*, uint32_t name)
 void WaylandConnection::bind(uint32_t name, const char* interface, uint32_t version)
 {
     const auto is = [interface](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
+    wl_registry* registry = m_registry.get();
     if (is(wl_compositor_interface) && !m_compositor) {
-        m_compositor = bindGlobal<wl_compositor>(m_registry, name, &wl_compositor_interface, version, 4);
+        m_compositor = ownProxy(bindGlobal<wl_compositor>(registry, name, &wl_compositor_interface, version, 4),
+                                wl_compositor_destroy);
     } else if (is(wl_shm_interface) && !m_shm) {
-        m_shm = bindGlobal<wl_shm>(m_registry, name, &wl_shm_interface, version, 1);
+        m_shm = ownProxy(bindGlobal<wl_shm>(registry, name, &wl_shm_interface, version, 1), wl_shm_destroy);
     } else if (is(wl_seat_interface) && !m_seat) {
-        m_seat = bindGlobal<wl_seat>(m_registry, name, &wl_seat_interface, version, 5);
+        m_seat = ownProxy(bindGlobal<wl_seat>(registry, name, &wl_seat_interface, version, 5), wl_seat_destroy);
     } else if (is(wp_viewporter_interface) && !m_viewporter) {
-        m_viewporter = bindGlobal<wp_viewporter>(m_registry, name, &wp_viewporter_interface, version, 1);
+        m_viewporter = ownProxy(bindGlobal<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1),
+                                wp_viewporter_destroy);
     } else if (is(ext_session_lock_manager_v1_interface) && !m_sessionLock) {
-        m_sessionLock = bindGlobal<ext_session_lock_manager_v1>(m_registry, name,
-                                                                &ext_session_lock_manager_v1_interface, version, 1);
+        m_sessionLock = ownProxy(bindGlobal<ext_session_lock_manager_v1>(
+                                     registry, name, &ext_session_lock_manager_v1_interface, version, 1),
+                                 ext_session_lock_manager_v1_destroy);
     } else if (is(zwlr_layer_shell_v1_interface) && !m_layerShell) {
-        m_layerShell = bindGlobal<zwlr_layer_shell_v1>(m_registry, name, &zwlr_layer_shell_v1_interface, version, 4);
+        m_layerShell = ownProxy(
+            bindGlobal<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 4),
+            destroyLayerShell);
     } else if (is(zwlr_input_inhibit_manager_v1_interface) && !m_inhibitManager) {
-        m_inhibitManager = bindGlobal<zwlr_input_inhibit_manager_v1>(
-            m_registry, name, &zwlr_input_inhibit_manager_v1_interface, version, 1);
+        m_inhibitManager = ownProxy(bindGlobal<zwlr_input_inhibit_manager_v1>(
+                                        registry, name, &zwlr_input_inhibit_manager_v1_interface, version, 1),
+                                    zwlr_input_inhibit_manager_v1_destroy);
     } else if (is(wl_output_interface)) {
-        auto* output = bindGlobal<wl_output>(m_registry, name, &wl_output_interface, version, 3);
+        auto* output = bindGlobal<wl_output>(registry, name, &wl_output_interface, version, 3);
         m_outputs.append({name, output});
         if (m_outputAdded)
             m_outputAdded(output);
@@ -161,25 +157,25 @@ void WaylandConnection::dispatch()
     if (!m_readable) {
         // The first dispatch on the application's event loop: from now on
         // the socket wakes it, and nothing else.
-        m_readable = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
+        m_readable = new QSocketNotifier(wl_display_get_fd(m_display.get()), QSocketNotifier::Read, this);
         connect(m_readable, &QSocketNotifier::activated, this, &WaylandConnection::dispatch);
     }
     // Events already queued are handled first; then the socket is read.
-    while (wl_display_prepare_read(m_display) != 0) {
-        if (wl_display_dispatch_pending(m_display) < 0) {
+    while (wl_display_prepare_read(m_display.get()) != 0) {
+        if (wl_display_dispatch_pending(m_display.get()) < 0) {
             checkHealth();
             return;
         }
     }
-    wl_display_flush(m_display);
+    wl_display_flush(m_display.get());
     // The socket has data when the notifier fires; otherwise reading
     // returns at once with nothing.
-    pollfd ready = {wl_display_get_fd(m_display), POLLIN, 0};
+    pollfd ready = {wl_display_get_fd(m_display.get()), POLLIN, 0};
     if (::poll(&ready, 1, 0) > 0)
-        wl_display_read_events(m_display);
+        wl_display_read_events(m_display.get());
     else
-        wl_display_cancel_read(m_display);
-    wl_display_dispatch_pending(m_display);
+        wl_display_cancel_read(m_display.get());
+    wl_display_dispatch_pending(m_display.get());
     if (checkHealth())
         flush();
 }
@@ -192,11 +188,11 @@ void WaylandConnection::flush()
         dispatch();
         return;
     }
-    const int sent = wl_display_flush(m_display);
+    const int sent = wl_display_flush(m_display.get());
     if (sent < 0 && errno == EAGAIN) {
         // The socket is full: send the rest once it takes more.
         if (!m_writable) {
-            m_writable = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Write, this);
+            m_writable = new QSocketNotifier(wl_display_get_fd(m_display.get()), QSocketNotifier::Write, this);
             connect(m_writable, &QSocketNotifier::activated, this, &WaylandConnection::flush);
         }
         m_writable->setEnabled(true);
@@ -221,21 +217,21 @@ bool WaylandConnection::roundtrip()
             wl_callback_destroy(callback);
         },
     };
-    wl_callback* callback = wl_display_sync(m_display);
+    wl_callback* callback = wl_display_sync(m_display.get());
     wl_callback_add_listener(callback, &doneListener, &done);
     QElapsedTimer waited;
     waited.start();
     while (!done && checkHealth()) {
-        if (wl_display_prepare_read(m_display) != 0) {
+        if (wl_display_prepare_read(m_display.get()) != 0) {
             // Queued events first (the callback's among them, perhaps).
-            wl_display_dispatch_pending(m_display);
+            wl_display_dispatch_pending(m_display.get());
             continue;
         }
-        wl_display_flush(m_display);
+        wl_display_flush(m_display.get());
         const qint64 left = RoundtripTimeoutMs - waited.elapsed();
-        pollfd ready = {wl_display_get_fd(m_display), POLLIN, 0};
+        pollfd ready = {wl_display_get_fd(m_display.get()), POLLIN, 0};
         if (left <= 0 || ::poll(&ready, 1, int(left)) <= 0) {
-            wl_display_cancel_read(m_display);
+            wl_display_cancel_read(m_display.get());
             if (left > 0 && errno == EINTR)
                 continue;
             // The callback stays with the connection, which is given up.
@@ -244,8 +240,8 @@ bool WaylandConnection::roundtrip()
                      + QByteArray::number(RoundtripTimeoutMs / 1000) + " s");
             return false;
         }
-        wl_display_read_events(m_display);
-        wl_display_dispatch_pending(m_display);
+        wl_display_read_events(m_display.get());
+        wl_display_dispatch_pending(m_display.get());
     }
     if (!done)
         wl_callback_set_user_data(callback, nullptr);
@@ -256,13 +252,13 @@ bool WaylandConnection::checkHealth()
 {
     if (m_broken)
         return false;
-    const int error = wl_display_get_error(m_display);
+    const int error = wl_display_get_error(m_display.get());
     if (error == 0)
         return true;
     QByteArray why;
     const wl_interface* interface = nullptr;
     uint32_t object = 0;
-    const uint32_t code = error == EPROTO ? wl_display_get_protocol_error(m_display, &interface, &object) : 0;
+    const uint32_t code = error == EPROTO ? wl_display_get_protocol_error(m_display.get(), &interface, &object) : 0;
     if (error == EPROTO)
         why = QByteArray("protocol error ") + QByteArray::number(code) + " on "
               + (interface ? interface->name : "an unknown object");

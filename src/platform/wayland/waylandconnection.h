@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wayland/waylandproxy.h"
+
 #include <QList>
 #include <QObject>
 
@@ -36,13 +38,13 @@ public:
     bool offersLayerShell() const { return m_layerShell != nullptr && m_inhibitManager != nullptr; }
     bool isBroken() const { return m_broken; }
 
-    wl_compositor* compositor() const { return m_compositor; }
-    wl_shm* shm() const { return m_shm; }
-    wl_seat* seat() const { return m_seat; }
-    wp_viewporter* viewporter() const { return m_viewporter; }
-    ext_session_lock_manager_v1* sessionLock() const { return m_sessionLock; }
-    zwlr_layer_shell_v1* layerShell() const { return m_layerShell; }
-    zwlr_input_inhibit_manager_v1* inhibitManager() const { return m_inhibitManager; }
+    wl_compositor* compositor() const { return m_compositor.get(); }
+    wl_shm* shm() const { return m_shm.get(); }
+    wl_seat* seat() const { return m_seat.get(); }
+    wp_viewporter* viewporter() const { return m_viewporter.get(); }
+    ext_session_lock_manager_v1* sessionLock() const { return m_sessionLock.get(); }
+    zwlr_layer_shell_v1* layerShell() const { return m_layerShell.get(); }
+    zwlr_input_inhibit_manager_v1* inhibitManager() const { return m_inhibitManager.get(); }
     QList<wl_output*> outputs() const;
 
     // Reads and handles what the compositor has sent, without waiting
@@ -84,15 +86,19 @@ private:
         wl_output* output;
     };
 
-    wl_display* m_display;
-    wl_registry* m_registry = nullptr;
-    wl_compositor* m_compositor = nullptr;
-    wl_shm* m_shm = nullptr;
-    wl_seat* m_seat = nullptr;
-    wp_viewporter* m_viewporter = nullptr;
-    ext_session_lock_manager_v1* m_sessionLock = nullptr;
-    zwlr_layer_shell_v1* m_layerShell = nullptr;
-    zwlr_input_inhibit_manager_v1* m_inhibitManager = nullptr;
+    // Destroyed in the reverse of this order: the globals, the registry, and
+    // last the display, whose disconnect lets the compositor drop every
+    // object of this client (surfaces, the lock, the inhibitor) at once.
+    WaylandProxy<wl_display> m_display;
+    WaylandProxy<wl_registry> m_registry;
+    WaylandProxy<zwlr_input_inhibit_manager_v1> m_inhibitManager;
+    WaylandProxy<zwlr_layer_shell_v1> m_layerShell;
+    WaylandProxy<ext_session_lock_manager_v1> m_sessionLock;
+    WaylandProxy<wp_viewporter> m_viewporter;
+    WaylandProxy<wl_shm> m_shm;
+    WaylandProxy<wl_compositor> m_compositor;
+    WaylandProxy<wl_seat> m_seat;
+    // Destroyed by hand, before the rest.
     QList<Output> m_outputs;
     std::function<void(wl_output*)> m_outputAdded;
     std::function<void(wl_output*)> m_outputRemoved;

@@ -98,9 +98,7 @@ void WaylandDisplay::dropConnection()
         ext_session_lock_v1_destroy(m_lock);
     m_lock = nullptr;
     m_locked = false;
-    if (m_inhibitor)
-        zwlr_input_inhibitor_v1_destroy(m_inhibitor);
-    m_inhibitor = nullptr;
+    m_inhibitor.reset();
     m_keyboard.reset();
     m_connection.reset();
 }
@@ -118,7 +116,8 @@ void WaylandDisplay::hold(const QRect& /*geometry*/)
         m_lock = ext_session_lock_manager_v1_lock(m_connection->sessionLock());
         ext_session_lock_v1_add_listener(m_lock, &lockListener, this);
     } else {
-        m_inhibitor = zwlr_input_inhibit_manager_v1_get_inhibitor(m_connection->inhibitManager());
+        m_inhibitor = ownProxy(zwlr_input_inhibit_manager_v1_get_inhibitor(m_connection->inhibitManager()),
+                               zwlr_input_inhibitor_v1_destroy);
     }
     for (wl_output* output : m_connection->outputs())
         coverOutput(output);
@@ -141,10 +140,7 @@ void WaylandDisplay::release()
         m_locked = false;
     }
     m_surfaces.clear();
-    if (m_inhibitor) {
-        zwlr_input_inhibitor_v1_destroy(m_inhibitor);
-        m_inhibitor = nullptr;
-    }
+    m_inhibitor.reset();
     m_connection->flush();
 }
 

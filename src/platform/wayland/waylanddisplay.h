@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/displayplatform.h"
+#include "platform/wayland/waylandproxy.h"
 
 #include <QImage>
 #include <QPointer>
@@ -56,6 +57,6 @@ private:
     std::vector<std::unique_ptr<OutputSurface>> m_surfaces;
     ext_session_lock_v1* m_lock = nullptr;
     bool m_locked = false;
-    zwlr_input_inhibitor_v1* m_inhibitor = nullptr;
+    WaylandProxy<zwlr_input_inhibitor_v1> m_inhibitor;
     bool m_held = false;
 };

@@ -66,8 +66,8 @@ WaylandKeyboard::WaylandKeyboard(wl_seat* seat, QWidget* window)
 
 WaylandKeyboard::~WaylandKeyboard()
 {
-    if (m_keyboard)
-        wl_keyboard_destroy(m_keyboard);
+    // The keyboard goes first, then what xkbcommon made of its keymap.
+    m_keyboard.reset();
     xkb_state_unref(m_state);
     xkb_keymap_unref(m_keymap);
     xkb_context_unref(m_context);
@@ -100,11 +100,10 @@ void WaylandKeyboard::onCapabilities(void* data, wl_seat*, uint32_t capabilities
     auto* keyboard = static_cast<WaylandKeyboard*>(data);
     const bool hasKeyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
     if (hasKeyboard && !keyboard->m_keyboard) {
-        keyboard->m_keyboard = wl_seat_get_keyboard(keyboard->m_seat);
-        wl_keyboard_add_listener(keyboard->m_keyboard, &keyboardListener, keyboard);
-    } else if (!hasKeyboard && keyboard->m_keyboard) {
-        wl_keyboard_destroy(keyboard->m_keyboard);
-        keyboard->m_keyboard = nullptr;
+        keyboard->m_keyboard = ownProxy(wl_seat_get_keyboard(keyboard->m_seat), wl_keyboard_destroy);
+        wl_keyboard_add_listener(keyboard->m_keyboard.get(), &keyboardListener, keyboard);
+    } else if (!hasKeyboard) {
+        keyboard->m_keyboard.reset();
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wayland/waylandproxy.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -38,7 +40,7 @@ private:
 
     QPointer<QWidget> m_window;
     wl_seat* m_seat;
-    wl_keyboard* m_keyboard = nullptr;
+    WaylandProxy<wl_keyboard> m_keyboard;
     xkb_context* m_context;
     xkb_keymap* m_keymap = nullptr;
     xkb_state* m_state = nullptr;
