@@ -5,10 +5,13 @@
 #include "lunartestnames.h"
 
 #include <QDate>
+#include <QFile>
+#include <QRegularExpression>
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -44,18 +47,32 @@ bool isSupported(int year, int month, int day)
 // from 1921-02-08) and its scan and text. It is valid for the original table's
 // span 1921-02-08 .. 2021-02-11 only.
 
-const unsigned int historicalWords[100] = {
-    0x00000A4B, 0x0005164B, 0x000006A5, 0x000006D4, 0x000415B5, 0x000002B6, 0x00000957, 0x0002092F, 0x00000497, 0x00060C96,
-    0x00000D4A, 0x00000EA5, 0x00050DA9, 0x000005AD, 0x000002B6, 0x0003126E, 0x0000092E, 0x0007192D, 0x00000C95, 0x00000D4A,
-    0x00061B4A, 0x00000B55, 0x0000056A, 0x0004155B, 0x0000025D, 0x0000092D, 0x0002192B, 0x00000A95, 0x00071695, 0x000006CA,
-    0x00000B55, 0x00050AB5, 0x000004DA, 0x00000A5B, 0x00030A57, 0x0000052B, 0x0008152A, 0x00000E95, 0x000006AA, 0x000615AA,
-    0x00000AB5, 0x000004B6, 0x000414AE, 0x00000A57, 0x00000526, 0x00031D26, 0x00000D95, 0x00070B55, 0x0000056A, 0x0000096D,
-    0x0005095D, 0x000004AD, 0x00000A4D, 0x00041A4D, 0x00000D25, 0x00081AA5, 0x00000B54, 0x00000B6A, 0x000612DA, 0x0000095B,
-    0x0000049B, 0x00041497, 0x00000A4B, 0x000A164B, 0x000006A5, 0x000006D4, 0x000615B4, 0x00000AB6, 0x00000957, 0x0005092F,
-    0x00000497, 0x0000064B, 0x00030D4A, 0x00000EA5, 0x00080D65, 0x000005AC, 0x00000AB6, 0x0005126D, 0x0000092E, 0x00000C96,
-    0x00041A95, 0x00000D4A, 0x00000DA5, 0x00020B55, 0x0000056A, 0x0007155B, 0x0000025D, 0x0000092D, 0x0005192B, 0x00000A95,
-    0x00000B4A, 0x000416AA, 0x00000AD5, 0x00090AB5, 0x000004BA, 0x00000A5B, 0x00060A57, 0x0000052B, 0x00000A93, 0x00040E95,
-};
+// The historical table's words for lunar years 1921..2020, from the file the
+// table generator also checks against.
+const std::vector<unsigned int>& historicalWords()
+{
+    static const std::vector<unsigned int> words = [] {
+        std::vector<unsigned int> read;
+        QFile file(QStringLiteral(LOCKAPP_SOURCE_DIR "/tools/lunar-table/historical-words.txt"));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            qFatal("cannot read %s", qPrintable(file.fileName()));
+        const QRegularExpression word(QStringLiteral("^0x[0-9A-F]{8}$"));
+        while (!file.atEnd()) {
+            const QString line = QString::fromLatin1(file.readLine()).trimmed();
+            if (line.startsWith(QLatin1Char('#')))
+                continue;
+            for (const QString& token : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                if (!word.match(token).hasMatch())
+                    qFatal("not a word of the historical table: %s", qPrintable(token));
+                read.push_back(token.mid(2).toUInt(nullptr, 16));
+            }
+        }
+        if (read.size() != 100)
+            qFatal("%zu words in the historical table, not 100", read.size());
+        return read;
+    }();
+    return words;
+}
 
 // The original 1921-2020 conversion, steps 1-4, literally. Returns a null
 // string if the scan would leave the table (never inside the original table's
@@ -75,7 +92,7 @@ QString originalConversionText(int Y, int M, int D)
     while (!found) {
         if (m >= 100)
             return QString();
-        const unsigned int w = historicalWords[m];
+        const unsigned int w = historicalWords()[m];
         k = w > 4094 ? 12 : 11;
         for (n = k; n >= 0; n--) {
             const int nBit = static_cast<int>((w >> n) % 2);
@@ -91,7 +108,7 @@ QString originalConversionText(int Y, int M, int D)
     const int p = k - n + 1;
     int month = p;
     if (k == 12) {
-        const int leap = static_cast<int>(historicalWords[m] / 65536);
+        const int leap = static_cast<int>(historicalWords()[m] / 65536);
         if (p == leap + 1)
             month = 1 - p;
         else if (p > leap + 1)

@@ -26,24 +26,21 @@
 
 'use strict';
 
+const fs = require('fs');
+const path = require('path');
 const { LunarYear, Solar } = require('lunar-javascript');
 
 const FIRST_YEAR = 1900;
 const LAST_YEAR = 2100;
 
-// The historical table: the original lunarYearInfo for lunar years 1921..2020.
-const HISTORICAL_WORDS = [
-  0x00000A4B, 0x0005164B, 0x000006A5, 0x000006D4, 0x000415B5, 0x000002B6, 0x00000957, 0x0002092F, 0x00000497, 0x00060C96,
-  0x00000D4A, 0x00000EA5, 0x00050DA9, 0x000005AD, 0x000002B6, 0x0003126E, 0x0000092E, 0x0007192D, 0x00000C95, 0x00000D4A,
-  0x00061B4A, 0x00000B55, 0x0000056A, 0x0004155B, 0x0000025D, 0x0000092D, 0x0002192B, 0x00000A95, 0x00071695, 0x000006CA,
-  0x00000B55, 0x00050AB5, 0x000004DA, 0x00000A5B, 0x00030A57, 0x0000052B, 0x0008152A, 0x00000E95, 0x000006AA, 0x000615AA,
-  0x00000AB5, 0x000004B6, 0x000414AE, 0x00000A57, 0x00000526, 0x00031D26, 0x00000D95, 0x00070B55, 0x0000056A, 0x0000096D,
-  0x0005095D, 0x000004AD, 0x00000A4D, 0x00041A4D, 0x00000D25, 0x00081AA5, 0x00000B54, 0x00000B6A, 0x000612DA, 0x0000095B,
-  0x0000049B, 0x00041497, 0x00000A4B, 0x000A164B, 0x000006A5, 0x000006D4, 0x000615B4, 0x00000AB6, 0x00000957, 0x0005092F,
-  0x00000497, 0x0000064B, 0x00030D4A, 0x00000EA5, 0x00080D65, 0x000005AC, 0x00000AB6, 0x0005126D, 0x0000092E, 0x00000C96,
-  0x00041A95, 0x00000D4A, 0x00000DA5, 0x00020B55, 0x0000056A, 0x0007155B, 0x0000025D, 0x0000092D, 0x0005192B, 0x00000A95,
-  0x00000B4A, 0x000416AA, 0x00000AD5, 0x00090AB5, 0x000004BA, 0x00000A5B, 0x00060A57, 0x0000052B, 0x00000A93, 0x00040E95,
-];
+// The historical table: its word for each lunar year 1921..2020.
+const HISTORICAL_WORDS = fs.readFileSync(path.join(__dirname, 'historical-words.txt'), 'utf8')
+  .split('\n').filter((line) => !line.startsWith('#'))
+  .join(' ').split(/\s+/).filter((token) => token !== '').map((token) => Number(token));
+if (HISTORICAL_WORDS.length !== 100 || HISTORICAL_WORDS.some(Number.isNaN)) {
+  process.stderr.write('generate.js: historical-words.txt does not hold 100 words\n');
+  process.exit(1);
+}
 
 const errors = [];
 function fail(msg) { errors.push(msg); }
