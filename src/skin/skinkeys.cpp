@@ -4,80 +4,104 @@ namespace {
 SkinKey text(const char* group, const char* key, QString SkinSettings::*field, SkinKey::Role role,
              const char* subject, const char* whenMissing)
 {
-    return { group, key, SkinKey::Text, field, nullptr, 0, role, subject, whenMissing };
+    return { group, key, SkinKey::Text, field, nullptr, 0, role, subject, QLatin1String(whenMissing) };
 }
 SkinKey colour(const char* group, const char* key, QString SkinSettings::*field, SkinKey::Role role,
-               const char* subject, const char* whenMissing)
+               const char* subject, const QString& whenMissing)
 {
     return { group, key, SkinKey::Colour, field, nullptr, 0, role, subject, whenMissing };
 }
 SkinKey integer(const char* group, const char* key, int SkinSettings::*field, SkinKey::Role role,
-                const char* subject, const char* whenMissing)
+                const char* subject, const QString& whenMissing)
 {
     return { group, key, SkinKey::Integer, nullptr, field, -1, role, subject, whenMissing };
+}
+
+// What each hand's three keys leave when missing.
+struct Hand
+{
+    const char* name;  // "the hour hand"
+    QString said() const { return QLatin1String(name); }
+};
+SkinKey handColour(const char* key, QString SkinSettings::*field, Hand hand)
+{
+    return colour("Analog", key, field, SkinKey::HandColour, hand.name, hand.said() + QLatin1String(" is drawn black"));
+}
+SkinKey handLength(const char* key, int SkinSettings::*field, Hand hand)
+{
+    return integer("Analog", key, field, SkinKey::Length, hand.name,
+                   hand.said() + QLatin1String(" becomes a 1-pixel stub"));
+}
+SkinKey handWidth(const char* key, int SkinSettings::*field, Hand hand)
+{
+    return integer("Analog", key, field, SkinKey::Width, hand.name,
+                   hand.said() + QLatin1String(" is drawn 1 pixel wide"));
+}
+
+// A text line's four keys, which differ between lines only in their names,
+// fields and what the line shows.
+struct TextLineKeys
+{
+    const char* x;
+    const char* y;
+    const char* size;
+    const char* colour;
+};
+QList<SkinKey> textLine(const char* group, TextLineKeys keys, int SkinSettings::*x, int SkinSettings::*y,
+                        int SkinSettings::*size, QString SkinSettings::*colourField, const char* subject)
+{
+    const QString said = QLatin1String(subject);
+    return {
+        integer(group, keys.x, x, SkinKey::TextX, subject, said + QLatin1String(" starts at x = -1")),
+        integer(group, keys.y, y, SkinKey::TextY, subject,
+                said + QLatin1String("'s baseline is at y = -1, above the screen")),
+        integer(group, keys.size, size, SkinKey::Size, subject,
+                said + QLatin1String(" is drawn in the toolkit's default size")),
+        colour(group, keys.colour, colourField, SkinKey::TextColour, subject, said + QLatin1String(" is drawn black")),
+    };
 }
 } // namespace
 
 const QList<SkinKey>& skinFileKeys()
 {
     using K = SkinKey;
-    static const QList<SkinKey> keys = {
-        text("General", "BACKGROUND", &SkinSettings::background, K::Image, "the background", "no frame is drawn at all"),
-        text("Analog", "ClockImage", &SkinSettings::clockImage, K::Image, "the clock face",
-             "there is no clock face, and the hands turn about the placement point"),
-        text("Analog", "Clockcenter", &SkinSettings::clockCenter, K::Image, "the centre cap", "there is no centre cap"),
-        colour("Analog", "SecColor", &SkinSettings::secColor, K::HandColour, "the second hand",
-               "the second hand is drawn black"),
-        colour("Analog", "MinColor", &SkinSettings::minColor, K::HandColour, "the minute hand",
-               "the minute hand is drawn black"),
-        colour("Analog", "HourColor", &SkinSettings::hourColor, K::HandColour, "the hour hand",
-               "the hour hand is drawn black"),
-        integer("Analog", "HourHeight", &SkinSettings::hourHeight, K::Length, "the hour hand",
-                "the hour hand becomes a 1-pixel stub"),
-        integer("Analog", "MinHeight", &SkinSettings::minHeight, K::Length, "the minute hand",
-                "the minute hand becomes a 1-pixel stub"),
-        integer("Analog", "SecHeight", &SkinSettings::secHeight, K::Length, "the second hand",
-                "the second hand becomes a 1-pixel stub"),
-        integer("Analog", "HourWidth", &SkinSettings::hourWidth, K::Width, "the hour hand",
-                "the hour hand is drawn 1 pixel wide"),
-        integer("Analog", "MinWidth", &SkinSettings::minWidth, K::Width, "the minute hand",
-                "the minute hand is drawn 1 pixel wide"),
-        integer("Analog", "SecWidth", &SkinSettings::secWidth, K::Width, "the second hand",
-                "the second hand is drawn 1 pixel wide"),
-        text("Analog", "ClockLeft", &SkinSettings::clockLeft, K::PlacementX, "the clock face",
-             "the clock face is placed at x = 0"),
-        text("Analog", "ClockTop", &SkinSettings::clockTop, K::PlacementY, "the clock face",
-             "the clock face is placed at y = 0"),
-        integer("Digital", "DCX", &SkinSettings::dcX, K::TextX, "the digital time", "the digital time starts at x = -1"),
-        integer("Digital", "DCY", &SkinSettings::dcY, K::TextY, "the digital time",
-                "the digital time's baseline is at y = -1, above the screen"),
-        integer("Digital", "DCSize", &SkinSettings::dcSize, K::Size, "the digital time",
-                "the digital time is drawn in the toolkit's default size"),
-        colour("Digital", "DCColor", &SkinSettings::dcColor, K::TextColour, "the digital time",
-               "the digital time is drawn black"),
-        integer("Date", "DateX", &SkinSettings::dateX, K::TextX, "the date", "the date starts at x = -1"),
-        integer("Date", "DateY", &SkinSettings::dateY, K::TextY, "the date",
-                "the date's baseline is at y = -1, above the screen"),
-        integer("Date", "DateSize", &SkinSettings::dateSize, K::Size, "the date",
-                "the date is drawn in the toolkit's default size"),
-        colour("Date", "DateColor", &SkinSettings::dateColor, K::TextColour, "the date", "the date is drawn black"),
-        integer("Lunar", "LunarX", &SkinSettings::lunarX, K::TextX, "the lunar date", "the lunar date starts at x = -1"),
-        integer("Lunar", "LunarY", &SkinSettings::lunarY, K::TextY, "the lunar date",
-                "the lunar date's baseline is at y = -1, above the screen"),
-        integer("Lunar", "LunarSize", &SkinSettings::lunarSize, K::Size, "the lunar date",
-                "the lunar date is drawn in the toolkit's default size"),
-        colour("Lunar", "LunarColor", &SkinSettings::lunarColor, K::TextColour, "the lunar date",
-               "the lunar date is drawn black"),
-        integer("Notify", "NotifyX", &SkinSettings::notifyX, K::TextX, "the hint", "the hint starts at x = -1"),
-        integer("Notify", "NotifyY", &SkinSettings::notifyY, K::TextY, "the hint",
-                "the hint's baseline is at y = -1, above the screen"),
-        integer("Notify", "NotifySize", &SkinSettings::notifySize, K::Size, "the hint",
-                "the hint is drawn in the toolkit's default size"),
-        colour("Notify", "NotifyColor", &SkinSettings::notifyColor, K::TextColour, "the hint", "the hint is drawn black"),
-        text("Notify", "NotifyWord0", &SkinSettings::notifyWord0, K::Hint, "the hint while the unlock is not armed",
-             "no hint is shown while the unlock is not armed"),
-        text("Notify", "NotifyWord1", &SkinSettings::notifyWord1, K::Hint, "the hint while the unlock is armed",
-             "no hint is shown while the unlock is armed"),
-    };
+    using S = SkinSettings;
+    static const QList<SkinKey> keys = [] {
+        const Hand hour { "the hour hand" };
+        const Hand minute { "the minute hand" };
+        const Hand second { "the second hand" };
+        QList<SkinKey> all {
+            text("General", "BACKGROUND", &S::background, K::Image, "the background", "no frame is drawn at all"),
+            text("Analog", "ClockImage", &S::clockImage, K::Image, "the clock face",
+                 "there is no clock face, and the hands turn about the placement point"),
+            text("Analog", "Clockcenter", &S::clockCenter, K::Image, "the centre cap", "there is no centre cap"),
+            handColour("SecColor", &S::secColor, second),
+            handColour("MinColor", &S::minColor, minute),
+            handColour("HourColor", &S::hourColor, hour),
+            handLength("HourHeight", &S::hourHeight, hour),
+            handLength("MinHeight", &S::minHeight, minute),
+            handLength("SecHeight", &S::secHeight, second),
+            handWidth("HourWidth", &S::hourWidth, hour),
+            handWidth("MinWidth", &S::minWidth, minute),
+            handWidth("SecWidth", &S::secWidth, second),
+            text("Analog", "ClockLeft", &S::clockLeft, K::PlacementX, "the clock face",
+                 "the clock face is placed at x = 0"),
+            text("Analog", "ClockTop", &S::clockTop, K::PlacementY, "the clock face",
+                 "the clock face is placed at y = 0"),
+        };
+        all += textLine("Digital", { "DCX", "DCY", "DCSize", "DCColor" }, &S::dcX, &S::dcY, &S::dcSize, &S::dcColor,
+                        "the digital time");
+        all += textLine("Date", { "DateX", "DateY", "DateSize", "DateColor" }, &S::dateX, &S::dateY, &S::dateSize,
+                        &S::dateColor, "the date");
+        all += textLine("Lunar", { "LunarX", "LunarY", "LunarSize", "LunarColor" }, &S::lunarX, &S::lunarY,
+                        &S::lunarSize, &S::lunarColor, "the lunar date");
+        all += textLine("Notify", { "NotifyX", "NotifyY", "NotifySize", "NotifyColor" }, &S::notifyX, &S::notifyY,
+                        &S::notifySize, &S::notifyColor, "the hint");
+        all += text("Notify", "NotifyWord0", &S::notifyWord0, K::Hint, "the hint while the unlock is not armed",
+                    "no hint is shown while the unlock is not armed");
+        all += text("Notify", "NotifyWord1", &S::notifyWord1, K::Hint, "the hint while the unlock is armed",
+                    "no hint is shown while the unlock is armed");
+        return all;
+    }();
     return keys;
 }

@@ -21,7 +21,7 @@ struct SkinKey
     int defaultNumber;                 // what an Integer key gives when absent or not a number
     Role role;
     const char* subject;      // what it sets, as a message names it
-    const char* whenMissing;  // what the lock screen shows with the default
+    QString whenMissing;      // what the lock screen shows with the default
 };
 
 // The 32 keys of skin.cfg, from BACKGROUND to NotifyWord1.

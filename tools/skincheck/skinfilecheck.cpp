@@ -145,7 +145,7 @@ void SkinFileCheck::check(CheckReport& report) const
                     keys.append(keyName(k));
             const QString consequence =
                 keys.size() == 1
-                    ? QStringLiteral("%1 takes its default: %2").arg(keys.first(), QLatin1String(key.whenMissing))
+                    ? QStringLiteral("%1 takes its default: %2").arg(keys.first(), key.whenMissing)
                     : QStringLiteral("%1 and %2 take their defaults")
                           .arg(keys.first(keys.size() - 1).join(QLatin1String(", ")), keys.last());
             report.error(context.path, 1, QStringLiteral("group [%1] is missing, so %2").arg(group, consequence));
@@ -154,7 +154,7 @@ void SkinFileCheck::check(CheckReport& report) const
         const IniDocument::Line* line = scan.entry(group, keyName(key));
         if (!line) {
             report.error(context.path, groupLine,
-                         QStringLiteral("%1 is missing: %2").arg(keyName(key), QLatin1String(key.whenMissing)));
+                         QStringLiteral("%1 is missing: %2").arg(keyName(key), key.whenMissing));
             continue;
         }
         checkValue(context, key, *line);
@@ -190,7 +190,7 @@ void SkinFileCheck::checkValue(Context& context, const SkinKey& key, const IniDo
 
 void SkinFileCheck::checkImage(Context& context, const SkinKey& key, const IniDocument::Line& line) const
 {
-    const QString effect = QLatin1String(key.whenMissing);
+    const QString effect = key.whenMissing;
     if (line.value.isEmpty()) {
         context.report.error(context.path, line.number, QStringLiteral("%1 is empty: %2").arg(keyName(key), effect));
         return;
@@ -294,7 +294,7 @@ void SkinFileCheck::checkColour(Context& context, const SkinKey& key, const IniD
         return;
     if (value.isEmpty()) {
         context.report.error(context.path, line.number,
-                             QStringLiteral("%1 is empty: %2").arg(keyName(key), QLatin1String(key.whenMissing)));
+                             QStringLiteral("%1 is empty: %2").arg(keyName(key), key.whenMissing));
         return;
     }
 
@@ -334,7 +334,7 @@ void SkinFileCheck::checkInteger(Context& context, const SkinKey& key, const Ini
                 : QStringLiteral("%1 is not an integer (an optional sign and decimal digits within 32 bits)")
                       .arg(setting(key, line.value));
         context.report.error(context.path, line.number,
-                             QStringLiteral("%1, so -1 is used: %2").arg(problem, QLatin1String(key.whenMissing)));
+                             QStringLiteral("%1, so -1 is used: %2").arg(problem, key.whenMissing));
         return;
     }
     const int n = *value;
