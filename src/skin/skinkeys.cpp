@@ -17,25 +17,21 @@ SkinKey integer(const char* group, const char* key, int SkinSettings::*field, Sk
     return { group, key, SkinKey::Integer, nullptr, field, -1, role, subject, whenMissing };
 }
 
-// What each hand's three keys leave when missing.
-struct Hand
+// A hand's keys, which say what they leave when missing alike for each hand
+// ("the hour hand").
+SkinKey handColour(const char* key, QString SkinSettings::*field, const char* hand)
 {
-    const char* name;  // "the hour hand"
-    QString said() const { return QLatin1String(name); }
-};
-SkinKey handColour(const char* key, QString SkinSettings::*field, Hand hand)
-{
-    return colour("Analog", key, field, SkinKey::HandColour, hand.name, hand.said() + QLatin1String(" is drawn black"));
+    return colour("Analog", key, field, SkinKey::HandColour, hand, QLatin1String(hand) + QLatin1String(" is drawn black"));
 }
-SkinKey handLength(const char* key, int SkinSettings::*field, Hand hand)
+SkinKey handLength(const char* key, int SkinSettings::*field, const char* hand)
 {
-    return integer("Analog", key, field, SkinKey::Length, hand.name,
-                   hand.said() + QLatin1String(" becomes a 1-pixel stub"));
+    return integer("Analog", key, field, SkinKey::Length, hand,
+                   QLatin1String(hand) + QLatin1String(" becomes a 1-pixel stub"));
 }
-SkinKey handWidth(const char* key, int SkinSettings::*field, Hand hand)
+SkinKey handWidth(const char* key, int SkinSettings::*field, const char* hand)
 {
-    return integer("Analog", key, field, SkinKey::Width, hand.name,
-                   hand.said() + QLatin1String(" is drawn 1 pixel wide"));
+    return integer("Analog", key, field, SkinKey::Width, hand,
+                   QLatin1String(hand) + QLatin1String(" is drawn 1 pixel wide"));
 }
 
 // A text line's four keys, which differ between lines only in their names,
@@ -67,9 +63,9 @@ const QList<SkinKey>& skinFileKeys()
     using K = SkinKey;
     using S = SkinSettings;
     static const QList<SkinKey> keys = [] {
-        const Hand hour { "the hour hand" };
-        const Hand minute { "the minute hand" };
-        const Hand second { "the second hand" };
+        const char* const hour = "the hour hand";
+        const char* const minute = "the minute hand";
+        const char* const second = "the second hand";
         QList<SkinKey> all {
             text("General", "BACKGROUND", &S::background, K::Image, "the background", "no frame is drawn at all"),
             text("Analog", "ClockImage", &S::clockImage, K::Image, "the clock face",
