@@ -1,7 +1,7 @@
 // skinart: draws the images of the bundled skins into a skin folder.
 // Usage: skinart SKIN_DIR   (normally the repository's skin/ folder)
-// On one machine regenerating an unchanged skin leaves its files byte for byte
-// the same; another processor may blend a few edge pixels one level apart.
+// Regenerating an unchanged skin on one machine leaves its files byte for byte
+// the same; another toolkit build may draw a few edge pixels one level apart.
 
 #include "skins.h"
 
