@@ -93,6 +93,7 @@ private:
         int penWidth = 1;
         QColor colour;
         bool operator==(const HandLine& other) const;
+        bool operator!=(const HandLine& other) const;
         // Where the line may touch a pixel.
         QRect inkBox() const;
         // What must be composed anew to draw the line on `screen` exactly

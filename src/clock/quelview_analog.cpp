@@ -104,6 +104,11 @@ bool quelView::HandLine::operator==(const HandLine& other) const
     return line == other.line && penWidth == other.penWidth && colour == other.colour;
 }
 
+bool quelView::HandLine::operator!=(const HandLine& other) const
+{
+    return !(*this == other);
+}
+
 QRect quelView::HandLine::drawnWith(const QRect& screen) const
 {
     // A line clipped to other sides than the screen's may be rasterized
@@ -136,7 +141,7 @@ void quelView::updateUnderSecondHand(const HandLines& hands)
         stale = screen;
     } else {
         for (size_t i = 0; i < baseHands.size(); ++i) {
-            if (!(hands[i] == baseHands[i]))
+            if (hands[i] != baseHands[i])
                 stale |= baseHands[i].drawnWith(screen) | hands[i].drawnWith(screen);
         }
         if (stale.isEmpty())
@@ -171,15 +176,16 @@ void quelView::updateUnderSecondHand(const HandLines& hands)
 QList<QRect> quelView::changingParts(const HandLines& hands) const
 {
     const QRect screen = canvas.rect();
+    // Nothing known of the hands the canvas shows: all of it.
+    if (!handsShown)
+        return { screen };
     QList<QRect> parts;
     const auto add = [&](const QRect& part) {
         if (part.intersects(screen))
             parts.append(part & screen);
     };
     for (size_t i = 0; i < hands.size(); ++i) {
-        if (!handsShown)
-            add(screen);
-        else if (!(hands[i] == (*handsShown)[i]))
+        if (hands[i] != (*handsShown)[i])
             add((*handsShown)[i].inkBox() | hands[i].inkBox());
     }
     add(timeArea);
