@@ -834,7 +834,7 @@ void TestLockctlCheck::binaryUsageError()
     help.start(lockctlPath(), { QStringLiteral("help"), QStringLiteral("check") });
     QVERIFY(help.waitForFinished(60000));
     QCOMPARE(help.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(help.readAllStandardOutput()), checkCommandUsage());
+    QCOMPARE(QString::fromUtf8(help.readAllStandardOutput()), checkCommandSyntax.help());
 }
 
 QTEST_MAIN(TestLockctlCheck)

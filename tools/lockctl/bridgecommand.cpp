@@ -15,6 +15,8 @@
 
 #include <memory>
 
+namespace {
+
 QString bridgeCommandUsage()
 {
     return QStringLiteral(
@@ -53,10 +55,6 @@ QString bridgeCommandUsage()
         "Exit codes: 0 stopped by SIGTERM or SIGINT, 2 usage error.\n");
 }
 
-namespace {
-
-const lockctl::CommandSyntax syntax{ "bridge", bridgeCommandUsage };
-
 struct Options
 {
     bool x11 = false;
@@ -73,12 +71,14 @@ void warnSkipped(BridgeLog& log, const char* source, const QString& why)
 
 } // namespace
 
+const lockctl::CommandSyntax bridgeCommandSyntax{ "bridge", bridgeCommandUsage };
+
 int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     Options options;
     for (const QString& arg : args) {
         if (lockctl::CommandSyntax::isHelpOption(arg))
-            return syntax.writeHelp(out);
+            return bridgeCommandSyntax.writeHelp(out);
         if (arg == QLatin1String("--x11")) {
             options.x11 = true;
         } else if (arg == QLatin1String("--screensaver")) {
@@ -88,7 +88,7 @@ int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
             options.verbose = true;
         } else {
-            return syntax.usageError(err, QStringLiteral("unknown argument '%1'").arg(arg));
+            return bridgeCommandSyntax.usageError(err, QStringLiteral("unknown argument '%1'").arg(arg));
         }
     }
     if (!options.x11 && !options.screenSaver && !options.logind)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -11,4 +13,5 @@
 // lockctl::ExitOk). A source that cannot be reached is named once on `err`
 // and skipped. Needs a QCoreApplication; runs its own event loop.
 int runBridgeCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-QString bridgeCommandUsage();
+// How the bridge subcommand is called: its name and its help text.
+extern const lockctl::CommandSyntax bridgeCommandSyntax;

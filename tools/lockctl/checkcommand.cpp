@@ -7,8 +7,6 @@
 #include <QCommandLineParser>
 
 namespace {
-const lockctl::CommandSyntax syntax{ "check", checkCommandUsage };
-} // namespace
 
 QString checkCommandUsage()
 {
@@ -42,14 +40,18 @@ QString checkCommandUsage()
         "folder, 2 usage error.\n");
 }
 
+} // namespace
+
+const lockctl::CommandSyntax checkCommandSyntax{ "check", checkCommandUsage };
+
 int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
     const SkinSelectionOptions selectionOptions;
     parser.addOptions(selectionOptions.options());
-    if (const std::optional<int> done = syntax.parseOptions(parser, args, out, err))
+    if (const std::optional<int> done = checkCommandSyntax.parseOptions(parser, args, out, err))
         return *done;
-    const SkinSelection selection = selectionOptions.select(parser, syntax, err);
+    const SkinSelection selection = selectionOptions.select(parser, checkCommandSyntax, err);
     if (!selection.problem.isEmpty())
         return selection.exitCode;
 

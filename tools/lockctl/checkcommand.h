@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -18,5 +20,5 @@
 // DIR that is not a folder. "-h" / "--help" prints the help text on out.
 int runCheckCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
-// The help text of the check subcommand.
-QString checkCommandUsage();
+// How the check subcommand is called: its name and its help text.
+extern const lockctl::CommandSyntax checkCommandSyntax;

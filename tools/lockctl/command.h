@@ -3,8 +3,9 @@
 // What every lockctl subcommand shares. A subcommand is a function
 //     int runXxxCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // taking the arguments after its name, writing its results to `out` and its
-// complaints to `err`, and returning the process exit code; plus a function
-// returning its help text. main.cpp lists them in its dispatch table. Keeping
+// complaints to `err`, and returning the process exit code; plus its
+// CommandSyntax, which holds its name and help text. main.cpp lists them in
+// its dispatch table. Keeping
 // them free of QCoreApplication state lets the tests run them in-process.
 
 #include <QString>

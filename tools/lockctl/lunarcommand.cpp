@@ -52,9 +52,6 @@ void appendIsoDate(QString& line, const QDate& date)
     line.append(digits, 10);
 }
 
-const lockctl::CommandSyntax syntax{ "lunar", lunarCommandUsage, "dates as YYYY-MM-DD" };
-
-} // namespace
 
 QString lunarCommandUsage()
 {
@@ -72,26 +69,33 @@ QString lunarCommandUsage()
         "FROM is a usage error: a message on standard error and exit code 2.\n");
 }
 
+} // namespace
+
+const lockctl::CommandSyntax lunarCommandSyntax{ "lunar", lunarCommandUsage, "dates as YYYY-MM-DD" };
+
 int runLunarCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     if (args.size() == 1 && lockctl::CommandSyntax::isHelpOption(args.at(0)))
-        return syntax.writeHelp(out);
+        return lunarCommandSyntax.writeHelp(out);
     if (args.isEmpty() || args.size() > 2)
-        return syntax.usageError(err, QStringLiteral("expected FROM [TO], got %1 argument(s)").arg(args.size()));
+        return lunarCommandSyntax.usageError(err,
+            QStringLiteral("expected FROM [TO], got %1 argument(s)").arg(args.size()));
 
     QDate dates[2];
     for (int i = 0; i < args.size(); ++i) {
         bool malformed = false;
         dates[i] = parseDate(args.at(i), &malformed);
         if (malformed)
-            return syntax.usageError(err, QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(args.at(i)));
+            return lunarCommandSyntax.usageError(err,
+                QStringLiteral("'%1' is not a date of the form YYYY-MM-DD").arg(args.at(i)));
         if (!dates[i].isValid())
-            return syntax.usageError(err, QStringLiteral("'%1' is not a calendar date").arg(args.at(i)));
+            return lunarCommandSyntax.usageError(err, QStringLiteral("'%1' is not a calendar date").arg(args.at(i)));
     }
     const QDate from = dates[0];
     const QDate to = args.size() == 2 ? dates[1] : from;
     if (to < from)
-        return syntax.usageError(err, QStringLiteral("TO (%1) is before FROM (%2)").arg(args.at(1), args.at(0)));
+        return lunarCommandSyntax.usageError(err,
+            QStringLiteral("TO (%1) is before FROM (%2)").arg(args.at(1), args.at(0)));
 
     QString raw;
     QString line;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -17,5 +19,5 @@
 // wrong number of arguments. "-h" / "--help" prints the help text on out.
 int runLunarCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
-// The help text of the lunar subcommand.
-QString lunarCommandUsage();
+// How the lunar subcommand is called: its name and its help text.
+extern const lockctl::CommandSyntax lunarCommandSyntax;

@@ -30,28 +30,27 @@ namespace {
 
 struct Subcommand
 {
-    const char* name;
+    const lockctl::CommandSyntax& syntax;  // its name and help text
     const char* summary;  // one line for the overview
     int (*run)(const QStringList& args, QTextStream& out, QTextStream& err);
-    QString (*usage)();
     bool needsGui = false;  // composes frames with the lock window's code
 };
 
 // The subcommands, in the order the overview lists them. To add one: write its
-// run and usage functions (see command.h) in the lockctl_commands library and
-// add a line here.
+// run function and CommandSyntax (see command.h) in the lockctl_commands
+// library and add a line here.
 const Subcommand subcommands[] = {
-    {"send", "send a message on a system channel (EZX/System LCDOff)", runSendCommand, sendCommandUsage},
-    {"preview", "write a frame of a skin as PNG, or a sheet of frames", runPreviewCommand, previewCommandUsage, true},
-    {"lunar", "print the Chinese lunar date text of Gregorian dates", runLunarCommand, lunarCommandUsage},
-    {"check", "report what the lock screen would get wrong in config.cfg and a skin", runCheckCommand, checkCommandUsage},
-    {"bridge", "send LCDOff/LCDOn when the desktop blanks, locks or sleeps", runBridgeCommand, bridgeCommandUsage},
+    {sendCommandSyntax, "send a message on a system channel (EZX/System LCDOff)", runSendCommand},
+    {previewCommandSyntax, "write a frame of a skin as PNG, or a sheet of frames", runPreviewCommand, true},
+    {lunarCommandSyntax, "print the Chinese lunar date text of Gregorian dates", runLunarCommand},
+    {checkCommandSyntax, "report what the lock screen would get wrong in config.cfg and a skin", runCheckCommand},
+    {bridgeCommandSyntax, "send LCDOff/LCDOn when the desktop blanks, locks or sleeps", runBridgeCommand},
 };
 
 const Subcommand* findSubcommand(const QString& name)
 {
     for (const Subcommand& s : subcommands)
-        if (name == QLatin1String(s.name))
+        if (name == QLatin1String(s.syntax.name))
             return &s;
     return nullptr;
 }
@@ -65,7 +64,7 @@ void printOverview(QTextStream& stream)
               "\n"
               "Subcommands:\n";
     for (const Subcommand& s : subcommands)
-        stream << "  " << QString::fromLatin1(s.name).leftJustified(10) << s.summary << '\n';
+        stream << "  " << QString::fromLatin1(s.syntax.name).leftJustified(10) << s.summary << '\n';
     stream << "\nExit codes: 0 done, 1 failed, 2 usage error.\n";
 }
 
@@ -96,7 +95,7 @@ int dispatch(const QStringList& args, QTextStream& out, QTextStream& err)
         const Subcommand* s = findSubcommand(args.at(1));
         if (s == nullptr)
             return usageError(err, QStringLiteral("unknown subcommand '%1'").arg(args.at(1)));
-        out << s->usage();
+        out << s->syntax.help();
         return lockctl::ExitOk;
     }
     const Subcommand* s = findSubcommand(first);

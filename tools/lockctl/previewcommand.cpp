@@ -12,8 +12,6 @@
 #include <QFileDevice>
 
 namespace {
-const lockctl::CommandSyntax syntax{ "preview", previewCommandUsage };
-} // namespace
 
 QString previewCommandUsage()
 {
@@ -37,6 +35,10 @@ QString previewCommandUsage()
         "2 usage error.\n");
 }
 
+} // namespace
+
+const lockctl::CommandSyntax previewCommandSyntax{ "preview", previewCommandUsage };
+
 int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
@@ -47,7 +49,7 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
     const QCommandLineOption outputOption(QStringList{ QStringLiteral("o"), QStringLiteral("output") }, QString(),
                                           QStringLiteral("FILE"));
     parser.addOptions(selectionOptions.options() << atOption << armedOption << sheetOption << outputOption);
-    if (const std::optional<int> done = syntax.parseOptions(parser, args, out, err))
+    if (const std::optional<int> done = previewCommandSyntax.parseOptions(parser, args, out, err))
         return *done;
 
     QDateTime at = QDateTime::currentDateTime();
@@ -56,10 +58,11 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
         const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
         if (text.size() != 19 || text.at(10) != QLatin1Char(' ') || !day.isValid() || !time.isValid())
-            return syntax.usageError(err, QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
+            return previewCommandSyntax.usageError(err,
+                QStringLiteral("'%1' is not a local time \"YYYY-MM-DD HH:MM:SS\"").arg(text));
         at = shownLocalTime(day, time);
         if (!at.isValid())
-            return syntax.failure(err, text + QStringLiteral(" does not exist in the local time zone"));
+            return previewCommandSyntax.failure(err, text + QStringLiteral(" does not exist in the local time zone"));
         // A moment the clocks skip; with --sheet only the day counts.
         if (at.time() != time && !parser.isSet(sheetOption))
             err << "lockctl preview: " << text << " does not exist in the local time zone; the frame shows "
@@ -67,18 +70,19 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
     const bool sheet = parser.isSet(sheetOption);
     if (sheet && parser.isSet(armedOption))
-        return syntax.usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
+        return previewCommandSyntax.usageError(err, QStringLiteral("--sheet shows both hints; --armed does not apply"));
     const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
                                                       : (sheet ? QStringLiteral("sheet.png") : QStringLiteral("preview.png"));
-    const SkinSelection selection = selectionOptions.select(parser, syntax, err);
+    const SkinSelection selection = selectionOptions.select(parser, previewCommandSyntax, err);
     if (!selection.problem.isEmpty())
         return selection.exitCode;
 
     FramePreview preview(selection.appDir, selection.skin);
     if (!preview.hasFrame())
-        return syntax.failure(err, QStringLiteral("the skin in %1 has no loadable background image, so the lock "
-                                                  "screen shows no frame (lockctl check tells why)")
-                                       .arg(preview.skinDir()));
+        return previewCommandSyntax.failure(err,
+            QStringLiteral("the skin in %1 has no loadable background image, so the lock "
+                           "screen shows no frame (lockctl check tells why)")
+                .arg(preview.skinDir()));
     QStringList moved;
     const QImage image = sheet ? composePreviewSheet(preview, at.date(), &moved)
                                : preview.frame(time_t(at.toSecsSinceEpoch()), parser.isSet(armedOption));
@@ -91,12 +95,12 @@ int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& er
         QIODevice* device = out.device();
         auto* file = qobject_cast<QFileDevice*>(device);
         if (!image.save(device, "PNG") || (file && !file->flush()))
-            return syntax.failure(err, QStringLiteral("cannot write the PNG to standard output"));
+            return previewCommandSyntax.failure(err, QStringLiteral("cannot write the PNG to standard output"));
         err << "wrote the PNG to standard output\n";
         return lockctl::ExitOk;
     }
     if (!image.save(output, "PNG"))
-        return syntax.failure(err, QStringLiteral("cannot write ") + output);
+        return previewCommandSyntax.failure(err, QStringLiteral("cannot write ") + output);
     out << "wrote " << output << '\n';
     return lockctl::ExitOk;
 }

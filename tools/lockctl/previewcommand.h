@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -12,4 +14,5 @@
 // --sheet, a grid of labelled frames at telling moments of that day. Needs a
 // QGuiApplication. DIR defaults to lockctl's own folder.
 int runPreviewCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-QString previewCommandUsage();
+// How the preview subcommand is called: its name and its help text.
+extern const lockctl::CommandSyntax previewCommandSyntax;

@@ -7,6 +7,7 @@
 
 #include <QDBusMessage>
 
+namespace {
 
 QString sendCommandUsage()
 {
@@ -28,10 +29,6 @@ QString sendCommandUsage()
         "Exit codes: 0 sent, 1 no session bus could be reached, 2 usage error.\n");
 }
 
-namespace {
-
-const lockctl::CommandSyntax syntax{ "send", sendCommandUsage };
-
 // Whether anyone owns `name` on the bus; true when the bus does not say
 // within its time, so that only a sure absence is reported.
 bool nameHasOwner(const QDBusConnection& bus, const QString& name)
@@ -49,19 +46,21 @@ bool nameHasOwner(const QDBusConnection& bus, const QString& name)
 
 } // namespace
 
+const lockctl::CommandSyntax sendCommandSyntax{ "send", sendCommandUsage };
+
 int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     if (arguments.size() == 1 && lockctl::CommandSyntax::isHelpOption(arguments[0]))
-        return syntax.writeHelp(out);
+        return sendCommandSyntax.writeHelp(out);
     QStringList args = arguments;
     if (!args.isEmpty() && args[0] == QLatin1String("--")) {
         args.removeFirst();
     } else if (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')) && args[0] != QLatin1String("-")) {
-        return syntax.usageError(
+        return sendCommandSyntax.usageError(
             err, QStringLiteral("unknown option %1 (a channel that starts with \"-\" goes after --)").arg(args[0]));
     }
     if (args.size() < 2 || args.size() > 3)
-        return syntax.usageError(err, QStringLiteral("expected CHANNEL MESSAGE [DATA]"));
+        return sendCommandSyntax.usageError(err, QStringLiteral("expected CHANNEL MESSAGE [DATA]"));
     if (args[0].isEmpty()) {
         err << "lockctl send: the channel name is empty\n";
         return lockctl::ExitUsage;
@@ -69,8 +68,9 @@ int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
     // No address: libdbus would start a bus of its own (and leave it behind).
     const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     if (address.isEmpty())
-        return syntax.failure(err, QStringLiteral("cannot reach the D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not "
-                                                  "set); the message was not sent"));
+        return sendCommandSyntax.failure(err,
+            QStringLiteral("cannot reach the D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not "
+                           "set); the message was not sent"));
     const BusLink bus(address);
     QString why = bus.lastError();
     if (bus.isConnected()
@@ -81,6 +81,7 @@ int runSendCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
                 << "); the message was sent, but lockapp is not there to act on it\n";
         return lockctl::ExitOk;
     }
-    return syntax.failure(err, QStringLiteral("cannot reach the D-Bus session bus at %1 (%2); the message was not sent")
-                                   .arg(QString::fromLocal8Bit(address), why));
+    return sendCommandSyntax.failure(err,
+        QStringLiteral("cannot reach the D-Bus session bus at %1 (%2); the message was not sent")
+            .arg(QString::fromLocal8Bit(address), why));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -11,4 +13,5 @@
 // lockctl::ExitFailure when no session bus can be reached, lockctl::ExitUsage
 // for a wrong command line.
 int runSendCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-QString sendCommandUsage();
+// How the send subcommand is called: its name and its help text.
+extern const lockctl::CommandSyntax sendCommandSyntax;
