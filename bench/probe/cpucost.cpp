@@ -243,6 +243,17 @@ SystemWindow measureWindow(const std::vector<pid_t>& pids, ChildProcess& lockapp
     return window;
 }
 
+// Raises `lockapp` with the display on, lets it settle, measures `pids`
+// over `seconds` and puts its display off again.
+SystemWindow measureLit(ChildProcess& lockapp, const PrivateBus* bus, const std::vector<pid_t>& pids, int seconds)
+{
+    raiseWithDisplayOn(lockapp, bus);
+    std::this_thread::sleep_for(1500ms);
+    SystemWindow window = measureWindow(pids, lockapp, seconds);
+    darken(lockapp, bus);
+    return window;
+}
+
 } // namespace
 
 int probeSystem(const std::string& program, int seconds, int runs)
@@ -276,23 +287,15 @@ int probeSystem(const std::string& program, int seconds, int runs)
         // each second and fight over two cores and their caches, which
         // counts against each of them. The others are raised with the
         // display off meanwhile, where they do not wake at all.
-        raiseWithDisplayOn(lockapp);
-        std::this_thread::sleep_for(1500ms);
-        const SystemWindow x11 = measureWindow({ lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid() },
-                                               lockapp, seconds);
-        darken(lockapp);
-        raiseWithDisplayOn(offscreen, &offscreenBus);
-        std::this_thread::sleep_for(1500ms);
-        const SystemWindow bare = measureWindow({ offscreen.pid(), xclock.pid(), xclockServer.pid() }, offscreen,
-                                                seconds);
-        darken(offscreen, &offscreenBus);
-        raiseWithDisplayOn(wayland, &waylandBus);
-        std::this_thread::sleep_for(1500ms);
-        const SystemWindow wl = measureWindow({ wayland.pid(), phoc.pid() }, wayland, seconds);
+        const SystemWindow x11 = measureLit(lockapp, nullptr,
+                                            { lockapp.pid(), lockappServer.pid(), xclock.pid(), xclockServer.pid() },
+                                            seconds);
+        const SystemWindow bare = measureLit(offscreen, &offscreenBus,
+                                             { offscreen.pid(), xclock.pid(), xclockServer.pid() }, seconds);
+        const SystemWindow wl = measureLit(wayland, &waylandBus, { wayland.pid(), phoc.pid() }, seconds);
         // phoc costs something with no frame coming (a second phoc's cost
         // swung 160-350 ms a minute between runs): the same phoc with the
         // lock screen raised dark is what the frames are counted from.
-        darken(wayland, &waylandBus);
         std::this_thread::sleep_for(1500ms);
         const SystemWindow wlDark = measureWindow({ wayland.pid(), phoc.pid() }, wayland, seconds);
 
