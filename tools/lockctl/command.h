@@ -5,8 +5,8 @@
 // taking the arguments after its name, writing its results to `out` and its
 // complaints to `err`, and returning the process exit code; plus its
 // CommandSyntax, which holds its name and help text. main.cpp lists them in
-// its dispatch table. Keeping
-// them free of QCoreApplication state lets the tests run them in-process.
+// its dispatch table. Keeping them free of QCoreApplication state lets the
+// tests run them in-process.
 
 #include <QString>
 #include <QStringList>
