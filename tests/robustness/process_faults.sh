@@ -17,7 +17,9 @@ source "$2/lib/headless.sh"
 # True for a build with the address sanitizer, whose runtime needs far more
 # address space and descriptors of its own than the limits below leave.
 sanitized() {
-    ldd "$program" | grep -q libasan
+    # Not through "| grep -q": grep ends at the first match, ldd may then
+    # die of SIGPIPE, and pipefail turns that into "not sanitized".
+    [[ "$(ldd "$program")" == *libasan* ]]
 }
 
 # started_or_ended PID LOG TRIES: waits (TRIES x 50 ms at most) until lockapp
